@@ -1,0 +1,6 @@
+# One set of warnings for every target of the project; warnings are errors.
+add_library(velda_warnings INTERFACE)
+target_compile_options(velda_warnings INTERFACE
+  -Wall -Wextra -Wpedantic -Werror -Wshadow -Wnon-virtual-dtor -Wold-style-cast
+  -Wcast-align -Woverloaded-virtual -Wnull-dereference -Wimplicit-fallthrough
+  -Wmissing-declarations -Wformat=2)

@@ -1,0 +1,2 @@
+// PLACEHOLDER until the instrument lands.
+namespace velda { int g_nInstrumentPlaceholder = 0; }

@@ -1,0 +1,2 @@
+// PLACEHOLDER until the driver lands.
+namespace velda { int g_nDriverPlaceholder = 0; }

@@ -1,0 +1,21 @@
+// One slot of the data-entry table: a named package entry loaded by OPEN_DATA_FILE.
+#pragma once
+
+#include <memory>
+
+#include "fw/cstring.h"
+#include "fw/types.h"
+
+namespace velda {
+
+constexpr int ENTRY_SLOTS = 50;
+
+struct CDataEntry {
+  fw::CString strName;                 // lower-case name as the script gave it; empty: slot free
+  fw::UINT nSize = 0;                  // data length; 0: nothing loaded
+  std::unique_ptr<fw::BYTE[]> pData;   // the entry's bytes, owned by the slot
+  fw::UINT nPos = 0;                   // next byte to send
+  int nState = 0;                      // 2: to be written
+};
+
+}  // namespace velda

@@ -1,0 +1,227 @@
+// The main dialog: the whole installation state and every step handler. Its member functions
+// are defined in the folder of the subsystem that owns them (shell/, script/, protocol/, midi/).
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "fw/cstring.h"
+#include "fw/types.h"
+#include "fw/wnd.h"
+#include "protocol/block_plan.h"
+#include "protocol/reply_assembler.h"
+#include "script/data_entry.h"
+#include "shell/steps.h"
+
+namespace velda {
+
+class CMidiCtrl;
+
+using fw::BOOL;
+using fw::BYTE;
+using fw::CString;
+using fw::DWORD_PTR;
+using fw::LPARAM;
+using fw::UINT;
+using fw::UINT_PTR;
+using fw::WPARAM;
+
+constexpr UINT RX_BUF_SIZE = 4691;      // the longest reply: an area reply carrying 4096 bytes
+constexpr UINT TX_BUF_SIZE = 0x100000;  // 1 MiB
+constexpr UINT AREA_BUF_SIZE = 4096;
+constexpr UINT PACKET_DATA_SIZE = 2450;
+
+// A progress bar of the dialog, driven with progress-control messages.
+class CProgressCtrl {
+ public:
+  void Bind(fw::CWnd* pWnd, int nId) { m_pWnd = pWnd; m_nId = nId; }
+  fw::LRESULT SendMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    return m_pWnd != nullptr ? m_pWnd->SendDlgItemMessage(m_nId, msg, wParam, lParam) : 0;
+  }
+
+ private:
+  fw::CWnd* m_pWnd = nullptr;
+  int m_nId = 0;
+};
+
+class CInstallerDlg : public fw::CDialog {
+ public:
+  CInstallerDlg();
+  ~CInstallerDlg() override;
+
+  // Where the package is read from; "velda.uxs" in the current folder unless a program says so.
+  void SetPackagePath(const std::string& strPath) { m_strPackagePath = strPath; }
+
+  // ---- Installer state (declaration order as the dialog's field list) ----
+  std::unique_ptr<BYTE[]> m_pRxBuf;    // reply being handled; non-null once the start was confirmed
+  std::unique_ptr<BYTE[]> m_pTxBuf;    // the last data packet, kept for resends
+  std::unique_ptr<BYTE[]> m_pAreaBuf;  // bytes decoded from an area reply
+  CBlockPlan m_aPlan[ENTRY_SLOTS];
+  CDataEntry m_aEntry[ENTRY_SLOTS];
+  UINT m_nPacketOffset = 0;
+  UINT m_nPacketSize = 0;
+  UINT m_nLastPacketSize = 0;
+  UINT m_nPacketCount = 0;
+  UINT m_nPacketsSent = 0;
+  std::unique_ptr<CMidiCtrl> m_pMidi;
+  std::unique_ptr<BYTE[]> m_pPackage;
+  CString m_strScript;
+  CString m_strKeyword;
+  CString m_strLine;
+  UINT m_nBlockSum = 0;
+  int m_nDevice = 0;
+  UINT m_nTxLen = 0;
+  UINT m_nUploadBytes = 0;
+  UINT m_nPackageSize = 0;
+  UINT m_nEntriesStart = 0;
+  UINT m_nBlockLen = 0;
+  UINT m_nScriptLen = 0;
+  UINT m_nScriptPos = 0;
+  int m_nCurEntry = 0;
+  BOOL m_bAcceptReplies = 0;
+  int m_nWaitKind = WAIT_NONE;
+  int m_nSavedWaitKind = WAIT_NONE;
+  int m_nWaitTicks = 0;
+  UINT m_nPackagePos = 0;
+  std::uint8_t m_nRetriesLeft = 0;
+  bool m_bMidiOk = false;
+  UINT m_nTimerCount = 0;
+  bool m_bDevChangePending = false;
+  int m_nCheckEntry = 0;
+  UINT m_nCheckOffset = 0;
+  UINT m_nCheckAddress = 0;
+  UINT m_nCheckLength = 0;
+  bool m_bAreaCheck = false;
+  std::uint8_t m_nSkipState = 0;
+  CProgressCtrl m_ctlData;
+  CProgressCtrl m_ctlAll;
+  CString m_strStatus;
+  int m_hIcon = 0;
+  BOOL m_bEndAfterInstall = 0;  // set at start-up, read nowhere
+
+  // ---- Beyond the field list: reply assembly and area-reply bookkeeping ----
+  CReplyAssembler m_rxAssembler;             // bytes of a reply still being received
+  std::deque<std::vector<BYTE>> m_aReplies;  // dispatched replies whose step has not run yet
+  UINT m_nRxLen = 0;                         // length of the reply in m_pRxBuf
+  UINT m_nAreaBytes = 0;                     // bytes the last area reply carried
+  bool m_bAreaReplyTaken = false;            // the pending area request was answered already
+
+  // ---- Shell: dispatcher (steps 10122, 10123, 10130, 10301) ----
+  int PostStep(UINT nId, LPARAM lParam = 0);
+  void ArmWait(int nKind, int nLimit);
+  void EndWait();
+  void EnableButtons();
+  void DisableButtons();
+  void StartDelayTimer();
+  void ShowScriptError();
+  void OnStartWaitTimer();
+  void OnStopWaitTimer();
+  void OnStartInstall();
+  void OnStepBegin();
+  void SetStatus(const char* pszText);
+
+  // ---- Shell: start-up and window ----
+  BOOL OnInitDialog() override;
+  void OnInitAllProgress();
+  void OnShowAllProgress();
+  void OnInitDataProgress();
+  void OnAdvanceDataProgress();
+  void OnPaint();
+  int OnQueryDragIcon() const { return m_hIcon; }
+
+  // ---- Shell: endings and port recovery ----
+  void OnDeviceSettled();
+  void OnClosePorts();
+  void OnInstallComplete();
+  void OnTimeoutEnd();
+  void ClosePortsStep(UINT nMask);
+  void ReopenPorts(UINT nMask);
+
+  // ---- Script: package ----
+  void OnLoadPackage();
+  UINT ReadU32();
+  UINT CopyBytes(BYTE* pDst, UINT n);
+  BOOL FindEntry(const CString& strName);
+  void ResetEntries();
+
+  // ---- Script: tokenizer ----
+  int ReadLine();
+  void SkipLine();
+  int ReadToken(CString& strToken);
+  int LookupKeyword(const CString& strToken) const;
+  static UINT HexToInt(const CString& strText);
+
+  // ---- Script: interpreter ----
+  void OnStartScript();
+  void OnNextStatement();
+  void OnCompareArea();
+  void OnAreaMatch();
+  void OnAreaMismatch();
+  void ExecKeyword();
+  void ExecModelName();
+  void ExecSetUpdateDevice();
+  void ExecOpenDataFile();
+  void ExecAreaCheck();
+
+  // ---- Protocol: senders ----
+  void SendInquiry();
+  void SendModeOn();
+  void SendBaudUp();
+  void SendSetDevice(int nDevice);
+  void SendBlockStart(const CString& strDigits);
+  void SendWriteBlock();
+  void SendBlockChecksum();
+  void SendModeOff();
+  void SendBaudReset();
+  void SendAreaCheck();
+
+  // ---- Protocol: replies, time-outs, resends ----
+  void OnWaitTick();
+  void OnMidiInData();
+  void DispatchReply(const std::vector<BYTE>& aMsg);
+  bool TakeReply();
+  void OnReplyInquiry();
+  void OnReplyModeOn();
+  void OnReplyModeOff();
+  void OnReplyBaudUp();
+  void OnReplySetDevice();
+  void OnReplyBlockStart();
+  void OnReplyDataPacket();
+  void OnReplyWriteBlock();
+  void OnReplyBlockChecksum();
+  void OnReplyBaudReset();
+  void OnReplyAreaCheck();
+  void ResendDataPacket();
+  void FinalReset();
+  void Refuse(UINT nMarker);
+
+  // ---- Protocol: block upload ----
+  void ExecUpdateBlock();
+  void ExecUpdateDevice();
+  void ExecUpdateArea();
+  void NextBlock();
+  void BeginBlockData();
+  void SendDataPacket();
+  int NextDataByte(int nEntry);
+
+  // ---- MIDI Port ----
+  void OnMidiPort();
+
+ protected:
+  BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
+  void OnTimer(UINT_PTR nIDEvent) override;
+  BOOL OnDeviceChange(UINT nEventType, DWORD_PTR dwData) override;
+  void OnDestroy() override;
+  void DoDataExchange(bool bSave) override;
+
+ private:
+  // A package that cannot be used: the box names the file and the fault; the run stops.
+  void ReportPackageError(const std::string& strWhat);
+
+  std::string m_strPackagePath;
+};
+
+}  // namespace velda
