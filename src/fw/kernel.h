@@ -11,6 +11,7 @@ namespace fw {
 
 struct CFileResult {
   bool bOk = false;
+  bool bOpened = false;  // the open succeeded (a failure then happened while reading)
   std::vector<BYTE> aData;
   std::string strError;  // the system's text for the failure
 };

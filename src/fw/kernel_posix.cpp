@@ -28,6 +28,7 @@ CFileResult ReadWholeFile(const std::string& strPath) {
     r.strError = std::strerror(errno);
     return r;
   }
+  r.bOpened = true;
   struct stat st {};
   if (::fstat(fd, &st) != 0) {
     r.strError = std::strerror(errno);

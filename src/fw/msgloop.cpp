@@ -154,6 +154,9 @@ void CMsgLoop::Dispatch(const CMsg& msg) {
     return;  // its window has ended: dropped
   }
   ++m_nDispatched;
+  if (m_fnObserver) {
+    m_fnObserver(msg.hWnd, msg.message, msg.wParam, msg.lParam);
+  }
   pWnd->WindowProc(msg.message, msg.wParam, msg.lParam);
 }
 
@@ -217,13 +220,14 @@ bool CMsgLoop::PumpOne() {
     // Nothing is ready: let a harness look, then wait or move the virtual clock on.
     std::uint64_t nNext = std::min(NextTimerDue(), nNextEvent);
     if (m_fnIdleHook) {
+      const std::uint64_t nBefore = Now();
       m_fnIdleHook(nNext);
       if (m_bAborted.load()) {
         return false;
       }
       std::lock_guard<std::mutex> lock(m_mx);
-      if (!m_posted.empty() || !m_input.empty() || m_events.NextTime() != nNextEvent) {
-        continue;
+      if (Now() != nBefore || !m_posted.empty() || !m_input.empty() || m_events.NextTime() != nNextEvent) {
+        continue;  // the hook moved the clock or something arrived: look again
       }
     }
     if (m_eClock == EClock::Virtual) {
@@ -274,7 +278,7 @@ int CMsgLoop::MessageBox(HWND hOwner, const CString& strText, const CString& str
     nAnswer = m_boxAnswers[nBox];
     m_boxAnswers.erase(nBox);
   }
-  m_pFrontEnd->CloseMessageBox(nBox);
+  m_pFrontEnd->CloseMessageBox(nBox, nAnswer);
   return nAnswer;
 }
 

@@ -79,9 +79,6 @@ class CMsgLoop : public CScheduler {
   // Called on the installer thread whenever the loop has nothing ready, with the time of the next
   // timer or device event (kNever when there is none). A test harness may block in it.
   void SetIdleHook(std::function<void(std::uint64_t nNextDue)> fn) { m_fnIdleHook = std::move(fn); }
-  // Virtual time with a live front end: with nothing scheduled, wait for the user's input
-  // instead of ending the run.
-  void SetWaitForInput(bool b) { m_bWaitForInput = b; }
 
   // The front end that shows windows and boxes (may be null: boxes are then answered OK).
   void SetFrontEnd(CFrontEnd* pFrontEnd) { m_pFrontEnd = pFrontEnd; }
@@ -93,6 +90,12 @@ class CMsgLoop : public CScheduler {
   // Modal windows: input reaches only the topmost modal window (0 stands for a message box).
   void PushModal(HWND hWnd) { m_aModal.push_back(hWnd); }
   void PopModal() { m_aModal.pop_back(); }
+
+  // Sees every posted message and tick as it is dispatched, before its window does (tests,
+  // traces). Dropped messages are not seen.
+  void SetDispatchObserver(std::function<void(HWND, UINT, WPARAM, LPARAM)> fn) {
+    m_fnObserver = std::move(fn);
+  }
 
   // Messages dispatched so far (posted messages, input and ticks).
   std::uint64_t DispatchCount() const { return m_nDispatched; }
@@ -138,7 +141,7 @@ class CMsgLoop : public CScheduler {
   int m_nNextBox = 1;
 
   std::function<void(std::uint64_t)> m_fnIdleHook;
-  bool m_bWaitForInput = false;
+  std::function<void(HWND, UINT, WPARAM, LPARAM)> m_fnObserver;
   CFrontEnd* m_pFrontEnd = nullptr;
   std::atomic<bool> m_bAborted{false};
   std::uint64_t m_nDispatched = 0;

@@ -23,8 +23,8 @@ class CFrontEnd {
   // A modal message box; answer with CInputEvent::BoxAnswer(nBoxId, IDOK or IDCANCEL).
   virtual void ShowMessageBox(int nBoxId, HWND hOwner, const CString& strText,
                               const CString& strCaption, UINT uType) = 0;
-  // The box was answered (by the user or otherwise) and is gone.
-  virtual void CloseMessageBox(int nBoxId) = 0;
+  // The box was answered with nAnswer (IDOK, IDCANCEL; IDCANCEL too when the run ended) and is gone.
+  virtual void CloseMessageBox(int nBoxId, int nAnswer) = 0;
 };
 
 // What the user does, as the loop receives it.

@@ -10,6 +10,9 @@ namespace velda {
 
 constexpr int ENTRY_SLOTS = 50;
 
+// True when a script's slot number addresses one of the table's slots.
+constexpr bool IsSlotIndex(long long n) { return n >= 0 && n < ENTRY_SLOTS; }
+
 struct CDataEntry {
   fw::CString strName;                 // lower-case name as the script gave it; empty: slot free
   fw::UINT nSize = 0;                  // data length; 0: nothing loaded

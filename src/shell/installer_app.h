@@ -1,0 +1,40 @@
+// The application object: one running copy at a time, the main dialog run modally.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "fw/kernel.h"
+#include "fw/wnd.h"
+
+namespace velda {
+
+class CInstallerDlg;
+
+class CInstallerApp : public fw::CWinApp {
+ public:
+  explicit CInstallerApp(fw::CMsgLoop& loop);
+  ~CInstallerApp() override;
+
+  // Where the package is read from and where the single-instance lock lives (defaults: the
+  // current folder's velda.uxs and the platform's lock folder).
+  void SetPackagePath(const std::string& strPath) { m_strPackagePath = strPath; }
+  void SetLockFolder(const std::string& strFolder) { m_strLockFolder = strFolder; }
+
+  // Runs the whole program; always FALSE, as there is no loop after the dialog.
+  fw::BOOL InitInstance() override;
+
+  // The dialog while it runs (null before and after): for tests and front ends.
+  CInstallerDlg* Dialog() const { return m_pDlg; }
+  // Whether the copy found another one running and ended at once.
+  bool WasSecondCopy() const { return m_bSecondCopy; }
+
+ private:
+  std::unique_ptr<fw::CSingleInstanceLock> m_hMutex;
+  std::string m_strPackagePath;
+  std::string m_strLockFolder;
+  CInstallerDlg* m_pDlg = nullptr;
+  bool m_bSecondCopy = false;
+};
+
+}  // namespace velda

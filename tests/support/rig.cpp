@@ -1,0 +1,166 @@
+#include "support/rig.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <fstream>
+
+namespace velda::test {
+
+namespace {
+
+std::filesystem::path MakeTempFolder() {
+  static std::atomic<int> s_nCounter{0};
+  auto dir = std::filesystem::temp_directory_path() /
+             ("velda-test-" + std::to_string(::getpid()) + "-" + std::to_string(s_nCounter++));
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  return dir;
+}
+
+void PutU32(std::vector<std::uint8_t>& a, std::uint32_t v) {
+  a.push_back(static_cast<std::uint8_t>(v >> 24));
+  a.push_back(static_cast<std::uint8_t>(v >> 16));
+  a.push_back(static_cast<std::uint8_t>(v >> 8));
+  a.push_back(static_cast<std::uint8_t>(v));
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> MakePackage(const std::string& strScript,
+                                      const std::vector<std::pair<std::string, std::vector<std::uint8_t>>>& aEntries) {
+  std::vector<std::uint8_t> a;
+  PutU32(a, static_cast<std::uint32_t>(strScript.size()));
+  for (char c : strScript) a.push_back(static_cast<std::uint8_t>(~static_cast<std::uint8_t>(c)));
+  for (const auto& [name, data] : aEntries) {
+    PutU32(a, static_cast<std::uint32_t>(name.size()));
+    for (char c : name) a.push_back(static_cast<std::uint8_t>(~static_cast<std::uint8_t>(c)));
+    PutU32(a, static_cast<std::uint32_t>(data.size()));
+    a.insert(a.end(), data.begin(), data.end());
+  }
+  return a;
+}
+
+CTestRig::CTestRig() : m_dir(MakeTempFolder()) {
+  m_loop.SetFrontEnd(&m_view);
+  m_pApp = std::make_unique<CInstallerApp>(m_loop);
+  m_pApp->SetLockFolder(m_dir.string());
+  m_pApp->SetPackagePath(PackagePath().string());
+  m_loop.SetIdleHook([this](std::uint64_t nNext) { OnIdle(nNext); });
+  m_loop.SetDispatchObserver([this](fw::HWND h, fw::UINT msg, fw::WPARAM wParam, fw::LPARAM) {
+    if (h != m_pApp->GetMainHwnd()) return;
+    std::lock_guard<std::mutex> lock(m_mx);
+    if (msg == fw::WM_COMMAND) m_commands.emplace_back(m_loop.Now(), fw::LOWORD(wParam));
+  });
+}
+
+CTestRig::~CTestRig() {
+  {
+    std::lock_guard<std::mutex> lock(m_mx);
+    m_bAbort = true;
+    m_bPaused = false;
+  }
+  m_cv.notify_all();
+  if (m_thread.joinable()) {
+    m_loop.Abort();
+    m_thread.join();
+  }
+  m_pApp.reset();
+  std::error_code ec;
+  std::filesystem::remove_all(m_dir, ec);
+}
+
+void CTestRig::SetPackage(const std::vector<std::uint8_t>& aBytes) {
+  std::ofstream f(PackagePath(), std::ios::binary | std::ios::trunc);
+  f.write(reinterpret_cast<const char*>(aBytes.data()), static_cast<std::streamsize>(aBytes.size()));
+}
+
+std::vector<std::pair<std::uint64_t, fw::UINT>> CTestRig::Commands() const {
+  std::lock_guard<std::mutex> lock(m_mx);
+  return m_commands;
+}
+
+bool CTestRig::SawCommand(fw::UINT nId) const {
+  std::lock_guard<std::mutex> lock(m_mx);
+  for (const auto& [t, id] : m_commands) {
+    if (id == nId) return true;
+  }
+  return false;
+}
+
+void CTestRig::ThreadMain() {
+  m_pApp->InitInstance();
+  std::lock_guard<std::mutex> lock(m_mx);
+  m_bEnded = true;
+  m_cv.notify_all();
+}
+
+void CTestRig::OnIdle(std::uint64_t nNextDue) {
+  std::function<bool()> fnCond;
+  {
+    std::lock_guard<std::mutex> lock(m_mx);
+    if (m_bAbort) {
+      m_loop.Abort();
+      return;
+    }
+    fnCond = m_fnCond;
+  }
+  const bool bCond = fnCond && fnCond();
+  std::unique_lock<std::mutex> lock(m_mx);
+  const bool bQuiet = nNextDue == fw::CMsgLoop::kNever;
+  if (!bCond && !bQuiet && nNextDue <= m_nDeadline) {
+    return;  // keep running
+  }
+  if (!bCond && !bQuiet && m_loop.Now() < m_nDeadline) {
+    // Stop exactly at the deadline: move the clock there, running the device events on the way.
+    lock.unlock();
+    m_loop.Sleep(static_cast<fw::UINT>(m_nDeadline - m_loop.Now()));
+    return;
+  }
+  m_bPaused = true;
+  m_cv.notify_all();
+  m_cv.wait(lock, [this] { return !m_bPaused || m_bAbort; });
+  if (m_bAbort) {
+    m_loop.Abort();
+  }
+}
+
+bool CTestRig::RunUntil(const std::function<bool()>& fnCond, std::uint64_t nMaxMs) {
+  std::unique_lock<std::mutex> lock(m_mx);
+  if (m_bEnded) {
+    return fnCond && fnCond();
+  }
+  m_fnCond = fnCond;
+  m_nDeadline = m_loop.Now() + nMaxMs;
+  m_bPaused = false;
+  if (!m_bStarted) {
+    m_bStarted = true;
+    m_thread = std::thread([this] { ThreadMain(); });
+  }
+  m_cv.notify_all();
+  m_cv.wait(lock, [this] { return m_bPaused || m_bEnded; });
+  m_fnCond = nullptr;
+  lock.unlock();
+  return fnCond && fnCond();
+}
+
+bool CTestRig::RunToEnd(std::uint64_t nMaxMs) {
+  RunUntil([] { return false; }, nMaxMs);
+  return Ended();
+}
+
+bool CTestRig::Ended() const {
+  std::lock_guard<std::mutex> lock(m_mx);
+  return m_bEnded;
+}
+
+void CTestRig::Click(int nId) { m_loop.PostInput(fw::CInputEvent::Click(m_view.MainWindow(), nId)); }
+
+void CTestRig::CloseBox() { m_loop.PostInput(fw::CInputEvent::Close(m_view.MainWindow())); }
+
+void CTestRig::AnswerBox(int nAnswer) {
+  const int nBox = m_view.OpenBox();
+  if (nBox != 0) m_loop.PostInput(fw::CInputEvent::BoxAnswer(nBox, nAnswer));
+}
+
+}  // namespace velda::test
