@@ -49,6 +49,7 @@ void CInstallerDlg::ShowScriptError() {
     return;
   }
   fw::AfxMessageBox(TXT_SCRIPT_ERROR, fw::MB_OK | fw::MB_ICONEXCLAMATION);
+  NoteOutcome(EOutcome::ScriptError);  // the run halts here
 }
 
 void CInstallerDlg::OnStartWaitTimer() {
@@ -99,8 +100,10 @@ void CInstallerDlg::OnStepBegin() {
 void CInstallerDlg::OnStartInstall() {
   if (m_pMidi == nullptr) {
     fw::AfxMessageBox(TXT_CANT_OPEN_DEFAULT, fw::MB_OK);
+    NoteOutcome(EOutcome::PortError);
     return;
   }
+  NoteOutcome(EOutcome::None);  // a new run: nothing is decided yet
   PostStep(ID_STEP_SEND_INQUIRY);
   m_bAcceptReplies = 1;
 }

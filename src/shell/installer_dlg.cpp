@@ -91,6 +91,11 @@ void CInstallerDlg::SetStatus(const char* pszText) {
   UpdateDlgItem(IDC_STATUS);
 }
 
+void CInstallerDlg::NoteOutcome(EOutcome eOutcome) {
+  m_eOutcome = eOutcome;
+  if (m_fnOutcome) m_fnOutcome(eOutcome);
+}
+
 void CInstallerDlg::OnPaint() {
   // The front end paints the window, the minimised icon included.
 }

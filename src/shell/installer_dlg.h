@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "protocol/block_plan.h"
 #include "protocol/reply_assembler.h"
 #include "script/data_entry.h"
+#include "shell/outcome.h"
 #include "shell/steps.h"
 
 namespace velda {
@@ -54,6 +56,12 @@ class CInstallerDlg : public fw::CDialog {
 
   // Where the package is read from; "velda.uxs" in the current folder unless a program says so.
   void SetPackagePath(const std::string& strPath) { m_strPackagePath = strPath; }
+  const std::string& PackagePath() const { return m_strPackagePath; }
+
+  // How the installation ended so far; every ending and failure notes itself here.
+  void NoteOutcome(EOutcome eOutcome);
+  EOutcome Outcome() const { return m_eOutcome; }
+  void SetOutcomeObserver(std::function<void(EOutcome)> fn) { m_fnOutcome = std::move(fn); }
 
   // ---- Installer state (declaration order as the dialog's field list) ----
   std::unique_ptr<BYTE[]> m_pRxBuf;    // reply being handled; non-null once the start was confirmed
@@ -222,6 +230,8 @@ class CInstallerDlg : public fw::CDialog {
   void ReportPackageError(const std::string& strWhat);
 
   std::string m_strPackagePath;
+  EOutcome m_eOutcome = EOutcome::None;
+  std::function<void(EOutcome)> m_fnOutcome;
 };
 
 }  // namespace velda

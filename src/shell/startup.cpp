@@ -29,6 +29,7 @@ BOOL CInstallerDlg::OnInitDialog() {
   SetIcon(m_hIcon, false);
 
   if (!bConfirmed) {
+    NoteOutcome(EOutcome::Cancelled);
     SetTimer(IDT_START, CANCELLED_START_DELAY_MS);
     return fw::FALSE;
   }
@@ -70,6 +71,7 @@ BOOL CInstallerDlg::OnInitDialog() {
   } else {
     SetStatus(TXT_STATUS_MIDI_ERROR);
     EnableButtons();
+    NoteOutcome(EOutcome::PortError);  // the installer now waits for the user
   }
   m_bDevChangePending = false;
   return fw::FALSE;
