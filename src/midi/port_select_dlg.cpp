@@ -1,0 +1,102 @@
+#include "midi/port_select_dlg.h"
+
+#include "midi/driver/midi_driver.h"
+#include "shell/steps.h"
+
+namespace velda {
+
+namespace {
+
+fw::CControlTemplate Ctl(int nId, fw::EControlKind eKind, const char* pszText, int x, int y, int cx, int cy,
+                         bool bEnabled = true) {
+  fw::CControlTemplate c;
+  c.nId = nId;
+  c.eKind = eKind;
+  c.strText = pszText;
+  c.x = x;
+  c.y = y;
+  c.cx = cx;
+  c.cy = cy;
+  c.bEnabled = bEnabled;
+  return c;
+}
+
+fw::CDialogTemplate Make() {
+  using fw::EControlKind;
+  fw::CDialogTemplate t;
+  t.nId = IDD_PORT_SELECT;
+  t.strCaption = "MIDI Port Select";
+  t.cx = 187;
+  t.cy = 118;
+  t.strFont = "System";
+  t.nPointSize = 14;
+  t.bSystemMenu = false;
+  fw::CControlTemplate ok = Ctl(fw::IDOK, EControlKind::Button, "OK", 60, 100, 50, 14);
+  ok.bDefault = true;
+  t.aControls = {
+      ok,
+      Ctl(fw::IDCANCEL, EControlKind::Button, "Cancel", 120, 100, 50, 14),
+      Ctl(IDC_DEVICE, EControlKind::Combo, "", 12, 16, 160, 36, false),
+      Ctl(IDC_IN_PORT, EControlKind::Combo, "", 12, 44, 160, 40),
+      Ctl(IDC_OUT_PORT, EControlKind::Combo, "", 12, 76, 160, 44),
+      Ctl(-1, EControlKind::Static, "Device", 12, 8, 28, 8),
+      Ctl(-1, EControlKind::Static, "In Port", 12, 36, 32, 8),
+      Ctl(-1, EControlKind::Static, "Out Port", 12, 68, 32, 8),
+  };
+  return t;
+}
+
+}  // namespace
+
+const fw::CDialogTemplate& PortSelectTemplate() {
+  static const fw::CDialogTemplate t = Make();
+  return t;
+}
+
+CPortSelectDlg::CPortSelectDlg() : fw::CDialog(PortSelectTemplate()) {}
+
+fw::BOOL CPortSelectDlg::OnInitDialog() {
+  AddComboString(IDC_DEVICE, "MIDI");
+  AddComboString(IDC_DEVICE, "Serial");
+  SetComboCurSel(IDC_DEVICE, 0);
+
+  // Listed in enumeration order, unsorted: a list position is the device number.
+  const UINT nIn = midiInGetNumDevs();
+  for (UINT i = 0; i < nIn; ++i) {
+    MIDIINCAPS caps;
+    if (midiInGetDevCapsA(i, &caps, sizeof(caps)) == MMSYSERR_NOERROR) {
+      AddComboString(IDC_IN_PORT, PnameToString(caps.szPname));
+    }
+  }
+  SetComboCurSel(IDC_IN_PORT, m_nInSel);
+
+  const UINT nOut = midiOutGetNumDevs();
+  for (UINT i = 0; i < nOut; ++i) {
+    MIDIOUTCAPS caps;
+    if (midiOutGetDevCapsA(i, &caps, sizeof(caps)) == MMSYSERR_NOERROR) {
+      AddComboString(IDC_OUT_PORT, PnameToString(caps.szPname));
+    }
+  }
+  SetComboCurSel(IDC_OUT_PORT, m_nOutSel);
+
+  fw::CDialog::OnInitDialog();
+  return fw::TRUE;
+}
+
+fw::BOOL CPortSelectDlg::OnCommand(fw::WPARAM wParam, fw::LPARAM lParam) {
+  if (fw::HIWORD(wParam) == fw::CBN_SELCHANGE) {
+    switch (fw::LOWORD(wParam)) {
+      case IDC_DEVICE: OnSelchangeDevice(); return fw::TRUE;
+      case IDC_IN_PORT: OnSelchangeInPort(); return fw::TRUE;
+      case IDC_OUT_PORT: OnSelchangeOutPort(); return fw::TRUE;
+      default: return fw::FALSE;
+    }
+  }
+  return fw::CDialog::OnCommand(wParam, lParam);
+}
+
+void CPortSelectDlg::OnSelchangeDevice() { m_nDevType = static_cast<std::uint8_t>(GetComboCurSel(IDC_DEVICE)); }
+void CPortSelectDlg::OnSelchangeInPort() { m_nInSel = static_cast<std::uint8_t>(GetComboCurSel(IDC_IN_PORT)); }
+void CPortSelectDlg::OnSelchangeOutPort() { m_nOutSel = static_cast<std::uint8_t>(GetComboCurSel(IDC_OUT_PORT)); }
+
+}  // namespace velda
