@@ -48,7 +48,8 @@ bool LoadHexFolder(const std::string& strDir, CInstrumentMemory& memory, std::st
     strError = "memory folder " + strDir + ": " + ec.message();
     return false;
   }
-  for (const fs::directory_entry& entry : it) {
+  for (; it != fs::directory_iterator(); it.increment(ec)) {
+    const fs::directory_entry& entry = *it;
     const std::string strName = entry.path().filename().string();
     std::uint8_t nDevice = 0;
     switch (sim::ClassifyHexFileName(strName, nDevice)) {
@@ -60,8 +61,9 @@ bool LoadHexFolder(const std::string& strDir, CInstrumentMemory& memory, std::st
       case sim::EHexFileName::Device:
         break;
     }
+    std::error_code ecFile;
     std::string strText;
-    if (!ReadWholeFile(entry.path(), strText)) {
+    if (!entry.is_regular_file(ecFile) || !ReadWholeFile(entry.path(), strText)) {
       strError = entry.path().string() + ": cannot be read";
       return false;
     }
@@ -70,6 +72,10 @@ bool LoadHexFolder(const std::string& strDir, CInstrumentMemory& memory, std::st
       strError = entry.path().string() + ": " + strReason;
       return false;
     }
+  }
+  if (ec) {
+    strError = "memory folder " + strDir + ": " + ec.message();
+    return false;
   }
   memory.Merge(loaded);
   return true;

@@ -10,6 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "instrument/fault_plan.h"
+#include "instrument/instrument_memory.h"
+#include "instrument/instrument_stats.h"
+#include "instrument/sparse_memory.h"
+
 namespace velda {
 
 // What the instrument needs from whatever hosts it (the virtual MIDI driver).
@@ -24,13 +29,88 @@ class CInstrumentHost {
   virtual void SetPresent(bool bPresent) = 0;
 };
 
-// Settings of the simulated instrument (the fault plan is added by its own header).
+// Settings of the simulated instrument; ParseInstrumentSetting (instrument_settings.h) fills
+// them from text.
 struct CInstrumentConfig {
   std::string strKeyword = "#5168_1994KESTRA";  // update mode only with this keyword
   std::string strInquiryText = "VELDA";          // text of the inquiry reply
   bool bRestartOnModeOn = true;                  // restarts (devices vanish) entering update mode
   std::uint32_t nRestartMs = 3000;               // how long the devices are gone
   std::uint32_t nLatencyMs = 2;                  // reply latency
+  CFaultPlan faultPlan;                          // misbehaviour on purpose
+  std::shared_ptr<const CInstrumentMemory> pPresetMemory;  // memory at power-on; none: all FF
+  std::string strDumpFolder;  // where the host program dumps the memory when it ends; "" none
+};
+
+// The instrument itself. It answers one complete message at a time through the host, never
+// from inside OnMessage: every reply goes through host.Schedule. It is not thread-safe: the host
+// calls OnMessage and runs the scheduled functions on one thread (or under one lock).
+class CSimInstrument {
+ public:
+  CSimInstrument(const CInstrumentConfig& config, CInstrumentHost& host);
+  ~CSimInstrument();
+  CSimInstrument(const CSimInstrument&) = delete;
+  CSimInstrument& operator=(const CSimInstrument&) = delete;
+
+  // One complete message from the installer, F0 .. F7.
+  void OnMessage(const std::uint8_t* p, std::size_t n);
+
+  bool IsPresent() const { return m_bPresent; }
+  bool InUpdateMode() const { return m_bUpdateMode; }
+  bool FastBaud() const { return m_bFastBaud; }
+  std::uint8_t SelectedDevice() const { return m_nDevice; }
+  bool HasOpenBlock() const { return m_block.bOpen; }
+  const CInstrumentStats& Stats() const { return m_stats; }
+  const CInstrumentConfig& Config() const { return m_config; }
+
+  CInstrumentMemory& Memory() { return m_memory; }
+  const CInstrumentMemory& Memory() const { return m_memory; }
+  std::uint8_t ReadByte(std::uint8_t nDevice, std::uint32_t nAddress) const;
+  std::vector<std::uint8_t> ReadRange(std::uint8_t nDevice, std::uint32_t nAddress, std::size_t n) const;
+  bool WasWritten(std::uint8_t nDevice, std::uint32_t nAddress) const;
+
+  bool LoadHexFolder(const std::string& strDir, std::string& strError);
+  bool DumpHexFolder(const std::string& strDir, std::string& strError) const;
+
+ private:
+  // The block between block start and write block: its bytes by offset within the block.
+  struct CPendingBlock {
+    bool bOpen = false;
+    std::uint32_t nAddress = 0;
+    std::uint32_t nLength = 0;
+    std::uint64_t nNextOffset = 0;  // where the next packet must begin
+    CSparseMemory data;
+  };
+
+  // Acting on a request; each returns the reply, or an empty vector for none.
+  std::vector<std::uint8_t> Act(EInstrumentRequest eRequest, const std::uint8_t* p, std::size_t n);
+  std::vector<std::uint8_t> OnModeOn(const std::uint8_t* p, std::size_t n);
+  std::vector<std::uint8_t> OnSetDevice(const std::uint8_t* p, std::size_t n);
+  std::vector<std::uint8_t> OnBlockStart(const std::uint8_t* p, std::size_t n);
+  std::vector<std::uint8_t> OnDataPacket(const std::uint8_t* p, std::size_t n);
+  std::vector<std::uint8_t> OnWriteBlock(std::size_t n);
+  std::vector<std::uint8_t> OnBlockChecksum(const std::uint8_t* p, std::size_t n);
+  std::vector<std::uint8_t> OnAreaCheck(const std::uint8_t* p, std::size_t n);
+  std::vector<std::uint8_t> Malformed(EInstrumentRequest eRequest);
+  std::vector<std::uint8_t> OutOfSequence(EInstrumentRequest eRequest);
+
+  void Send(std::vector<std::uint8_t> aReply, EInstrumentFault eFault);
+  void DeliverAfter(std::uint32_t nDelayMs, std::vector<std::uint8_t> aBytes);
+  // The devices vanish; with bReturn they come back after nRestartMs in update mode.
+  void Restart(bool bReturn);
+
+  CInstrumentConfig m_config;
+  CInstrumentHost& m_host;
+  CInstrumentMemory m_memory;
+  CInstrumentStats m_stats;
+  CPendingBlock m_block;
+  bool m_bPresent = true;
+  bool m_bUpdateMode = false;
+  bool m_bFastBaud = false;
+  bool m_bResendAsked = false;  // the last data packet was answered 02
+  std::uint8_t m_nDevice = 0;
+  // Scheduled functions hold a weak reference: they do nothing once the instrument is gone.
+  std::shared_ptr<int> m_pAlive = std::make_shared<int>(0);
 };
 
 }  // namespace velda

@@ -29,10 +29,15 @@ void CSparseMemory::Write(std::uint32_t nAddress, const std::uint8_t* p, std::si
     const std::size_t nOff = OffsetInPage(nAt);
     const std::size_t nChunk = static_cast<std::size_t>(std::min<std::uint64_t>(kPageSize - nOff, nEnd - nAt));
     std::copy_n(p, nChunk, page.aData.begin() + static_cast<std::ptrdiff_t>(nOff));
-    for (std::size_t i = nOff; i < nOff + nChunk; ++i) {
-      if (!page.aWritten.test(i)) {
-        page.aWritten.set(i);
-        ++page.nWritten;
+    if (nChunk == kPageSize) {
+      page.aWritten.set();
+      page.nWritten = kPageSize;
+    } else if (page.nWritten != kPageSize) {
+      for (std::size_t i = nOff; i < nOff + nChunk; ++i) {
+        if (!page.aWritten.test(i)) {
+          page.aWritten.set(i);
+          ++page.nWritten;
+        }
       }
     }
     p += nChunk;
@@ -94,6 +99,8 @@ std::uint64_t CSparseMemory::Sum(std::uint32_t nAddress, std::uint64_t n) const 
     const CPage* pPage = nAt < kAddressSpace ? FindPage(static_cast<std::uint32_t>(nAt)) : nullptr;
     if (pPage == nullptr) {
       nSum += std::uint64_t{kErased} * nChunk;
+    } else if (pPage->nWritten == kPageSize) {
+      for (std::size_t i = nOff; i < nOff + nChunk; ++i) nSum += pPage->aData[i];
     } else {
       for (std::size_t i = nOff; i < nOff + nChunk; ++i) {
         nSum += pPage->aWritten.test(i) ? pPage->aData[i] : kErased;

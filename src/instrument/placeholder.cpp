@@ -1,2 +1,0 @@
-// PLACEHOLDER until the instrument lands.
-namespace velda { int g_nInstrumentPlaceholder = 0; }
