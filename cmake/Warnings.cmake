@@ -2,5 +2,5 @@
 add_library(velda_warnings INTERFACE)
 target_compile_options(velda_warnings INTERFACE
   -Wall -Wextra -Wpedantic -Werror -Wshadow -Wnon-virtual-dtor -Wold-style-cast
-  -Wcast-align -Woverloaded-virtual -Wnull-dereference -Wimplicit-fallthrough
+  -Wcast-align -Woverloaded-virtual -Wimplicit-fallthrough
   -Wmissing-declarations -Wformat=2)
