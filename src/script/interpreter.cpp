@@ -185,6 +185,7 @@ void CInstallerDlg::ExecAreaCheck() {
   }
   if (entry.strName.IsEmpty()) {
     fw::AfxMessageBox(TXT_NAMELESS_ENTRY_CHECK, BOX_EXCLAMATION);
+    NoteOutcome(EOutcome::ScriptError);  // the run halts here
     return;
   }
   if (!AreaCheckFits(entry.nSize, m_nCheckOffset, m_nCheckLength)) {

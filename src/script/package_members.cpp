@@ -21,6 +21,10 @@ std::span<const BYTE> PackageImage(const std::unique_ptr<BYTE[]>& pPackage, UINT
   return {pPackage.get(), nSize};
 }
 
+std::string PathOrDefault(const std::string& strPath) {
+  return strPath.empty() ? std::string(PACKAGE_NAME) : strPath;
+}
+
 // A trace line holds no line breaks.
 std::string OneLine(std::string str) {
   std::replace(str.begin(), str.end(), '\r', ' ');
@@ -35,8 +39,7 @@ void CInstallerDlg::OnLoadPackage() {
 
   // Everything is checked before anything is replaced: a package that cannot be used leaves the
   // dialog as it was, and the run stops here.
-  fw::CFileResult file = fw::ReadWholeFile(m_strPackagePath.empty() ? std::string(PACKAGE_NAME)
-                                                                      : m_strPackagePath);
+  const fw::CFileResult file = fw::ReadWholeFile(PathOrDefault(m_strPackagePath));
   if (!file.bOk) {
     ReportPackageError((file.bOpened ? "cannot be read:\r\n" : "cannot be opened:\r\n") +
                        file.strError);
@@ -98,9 +101,9 @@ void CInstallerDlg::ResetEntries() {
 }
 
 void CInstallerDlg::ReportPackageError(const std::string& strWhat) {
-  const std::string strPath = m_strPackagePath.empty() ? std::string(PACKAGE_NAME) : m_strPackagePath;
-  const std::string strText = "Package file " + strPath + " " + strWhat;
+  const std::string strText = "Package file " + PathOrDefault(m_strPackagePath) + " " + strWhat;
   TraceNote(OneLine(strText));
+  NoteOutcome(EOutcome::PackageError);
   fw::AfxMessageBox(CString(std::string_view(strText)), fw::MB_OK | fw::MB_ICONEXCLAMATION);
 }
 
