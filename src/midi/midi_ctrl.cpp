@@ -1,20 +1,112 @@
-// PLACEHOLDER: replaced by the real implementation.
 #include "midi/midi_ctrl.h"
+
+#include <new>
+
+#include "fw/msgloop.h"
+#include "midi/driver/midi_driver.h"
+#include "midi/midi_in_port.h"
+#include "midi/midi_out_port.h"
 
 namespace velda {
 
-class CMidiInPort {};
-class CMidiOutPort {};
+using fw::FALSE;
+using fw::TRUE;
 
-CMidiCtrl::CMidiCtrl() = default;
-CMidiCtrl::~CMidiCtrl() = default;
-BOOL CMidiCtrl::OpenInByName(const CString& /*strName*/, UINT /*nDataId*/, UINT /*nStatusId*/) { return 0; }
-BOOL CMidiCtrl::OpenOutByName(const CString& /*strName*/) { return 0; }
-BOOL CMidiCtrl::OpenInByNumber(int /*nDevice*/, UINT /*nDataId*/, UINT /*nStatusId*/) { return 0; }
-BOOL CMidiCtrl::OpenOutByNumber(int /*nDevice*/) { return 0; }
-void CMidiCtrl::ClosePorts(UINT /*nWhich*/) {}
-int CMidiCtrl::SendLongMsg(const BYTE* /*pMsg*/, UINT /*nLength*/) { return 0; }
-int CMidiCtrl::GetInByte() { return -1; }
-BOOL CMidiCtrl::SelectPorts(int& /*nIn*/, int& /*nOut*/) { return 0; }
+namespace {
+
+// A fresh port object for every open; the old one is deleted first, so its device is closed
+// before anything new is opened.
+template <class TPort>
+bool ReplacePort(std::unique_ptr<TPort>& pPort) {
+  pPort.reset();
+  pPort.reset(new (std::nothrow) TPort());
+  return pPort != nullptr;
+}
+
+}  // namespace
+
+CMidiCtrl::CMidiCtrl()
+    : m_pMidiOut(new (std::nothrow) CMidiOutPort()), m_pMidiIn(new (std::nothrow) CMidiInPort()) {}
+
+// The output goes first (its device is reset and closed), then the input.
+CMidiCtrl::~CMidiCtrl() {
+  m_pMidiOut.reset();
+  m_pMidiIn.reset();
+}
+
+
+BOOL CMidiCtrl::OpenInByName(const CString& strName, UINT nDataId, UINT nStatusId) {
+  m_nInDevice = -1;
+  if (!ReplacePort(m_pMidiIn)) {
+    return FALSE;
+  }
+  // Only the first device of that name is tried, whether its open works or not.
+  const int nDevice = FindMidiInDevice(strName.Str());
+  if (nDevice >= 0 && m_pMidiIn->Open(nDevice, nDataId, nStatusId)) {
+    m_nInDevice = nDevice;
+  }
+  return m_nInDevice != -1 ? TRUE : FALSE;
+}
+
+BOOL CMidiCtrl::OpenOutByName(const CString& strName) {
+  m_nOutDevice = -1;
+  if (!ReplacePort(m_pMidiOut)) {
+    return FALSE;
+  }
+  const int nDevice = FindMidiOutDevice(strName.Str());
+  if (nDevice >= 0 && m_pMidiOut->Open(nDevice)) {
+    m_nOutDevice = nDevice;
+  }
+  return m_nOutDevice != -1 ? TRUE : FALSE;
+}
+
+BOOL CMidiCtrl::OpenInByNumber(int nDevice, UINT nDataId, UINT nStatusId) {
+  m_nInDevice = -1;
+  if (!ReplacePort(m_pMidiIn) || midiInGetNumDevs() == 0) {
+    return FALSE;
+  }
+  // The port's open rejects a number that names no device.
+  if (m_pMidiIn->Open(nDevice, nDataId, nStatusId)) {
+    m_nInDevice = nDevice;
+  }
+  return m_nInDevice != -1 ? TRUE : FALSE;
+}
+
+BOOL CMidiCtrl::OpenOutByNumber(int nDevice) {
+  m_nOutDevice = -1;
+  if (!ReplacePort(m_pMidiOut) || midiOutGetNumDevs() == 0) {
+    return FALSE;
+  }
+  if (m_pMidiOut->Open(nDevice)) {
+    m_nOutDevice = nDevice;
+  }
+  return m_nOutDevice != -1 ? TRUE : FALSE;
+}
+
+void CMidiCtrl::ClosePorts(UINT nWhich) {
+  if ((nWhich & 1) != 0 && m_pMidiIn != nullptr) {
+    m_pMidiIn->Close();
+    fw::Sleep(100);
+  }
+  if ((nWhich & 2) != 0 && m_pMidiOut != nullptr) {
+    m_pMidiOut->Close();
+    fw::Sleep(100);
+  }
+}
+
+int CMidiCtrl::SendLongMsg(const BYTE* pMsg, UINT nLength) {
+  if (m_pMidiOut != nullptr) {
+    m_pMidiOut->Send(pMsg, nLength);
+  }
+  return 0;
+}
+
+int CMidiCtrl::GetInByte() {
+  int nByte = -1;
+  if (m_pMidiIn != nullptr && m_pMidiIn->GetByte(nByte)) {
+    return nByte;
+  }
+  return -1;
+}
 
 }  // namespace velda

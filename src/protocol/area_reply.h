@@ -16,7 +16,7 @@ struct CAreaDecodeResult {
 // Decodes the reply of nLen bytes at pMsg into pOut, writing at most nCapacity bytes and never
 // reading past the reply. A bad checksum complements the first decoded byte, so that a damaged
 // reply compares as different. A reply that ends where a data byte or its checksum is due is
-// damaged as well. Seven data bytes followed at once by F7 end the reply without a checksum.
+// damaged as well.
 CAreaDecodeResult DecodeAreaReply(const fw::BYTE* pMsg, std::size_t nLen, fw::BYTE* pOut, std::size_t nCapacity);
 
 }  // namespace velda

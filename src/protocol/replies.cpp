@@ -40,7 +40,7 @@ void CInstallerDlg::OnWaitTick() {
   if (m_nWaitKind == WAIT_INQUIRY) {
     Send(m_pMidi.get(), BuildInquiry());
   }
-  // A count already at 0 (never armed so) still times out instead of running on below 0.
+  // Counting stops at 0: a wait found with no ticks left times out now, not never.
   if (--m_nWaitTicks > 0) {
     return;
   }
@@ -258,6 +258,7 @@ void CInstallerDlg::FinalReset() {
 void CInstallerDlg::Refuse(UINT nMarker) {
   PostStep(nMarker);
   TraceNote("the instrument refused the request");
+  NoteOutcome(EOutcome::Refused);
   fw::AfxMessageBox(TXT_REFUSED, fw::MB_OK | fw::MB_ICONSTOP);
   PostStep(ID_STEP_STOP_WAIT_TIMER);
   fw::PostToMainWindow(fw::WM_CLOSE, 0, 0);

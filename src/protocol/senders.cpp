@@ -69,7 +69,7 @@ void CInstallerDlg::SendWriteBlock() {
 void CInstallerDlg::SendBlockChecksum() {
   PostStep(ID_MARK_CHECKSUM_SENT);
   UINT nAddress = 0;
-  if (m_nCurEntry >= 0 && m_nCurEntry < ENTRY_SLOTS) {
+  if (IsSlotIndex(m_nCurEntry)) {
     nAddress = StartedBlockAddress(m_aPlan[m_nCurEntry]);
   }
   const CSysEx msg = BuildBlockChecksum(nAddress, m_nBlockLen, m_nBlockSum);

@@ -1,14 +1,217 @@
-// PLACEHOLDER: replaced by the real implementation.
+// The block upload: an update statement plans its blocks, and each block goes through block
+// start, data packets, write block and block checksum, one acknowledged request at a time.
+#include <cstdint>
+
+#include "fw/wnd.h"
+#include "midi/midi_ctrl.h"
+#include "protocol/messages.h"
+#include "protocol/upload_plan.h"
 #include "shell/installer_dlg.h"
+#include "shell/texts.h"
 
 namespace velda {
 
-void CInstallerDlg::ExecUpdateBlock() {}
-void CInstallerDlg::ExecUpdateDevice() {}
-void CInstallerDlg::ExecUpdateArea() {}
-void CInstallerDlg::NextBlock() {}
-void CInstallerDlg::BeginBlockData() {}
-void CInstallerDlg::SendDataPacket() {}
-int CInstallerDlg::NextDataByte(int /*nEntry*/) { return -1; }
+namespace {
+
+constexpr int TOKEN_AT_COMMA = 1;
+constexpr int TOKEN_AT_END = -1;
+constexpr std::uint8_t PACKET_RESENDS = 3;
+
+// Reads one numeric argument; returns the token's result (1 comma, 2 line end, -1 end of script).
+int ReadHexArgument(CInstallerDlg& dlg, UINT& nValue) {
+  CString strToken;
+  const int nResult = dlg.ReadToken(strToken);
+  strToken.TrimWhite();
+  nValue = CInstallerDlg::HexToInt(strToken);
+  return nResult;
+}
+
+// What every update statement asks of its entry; false when the statement ends here.
+bool IsEntryReady(CInstallerDlg& dlg, const CDataEntry& entry) {
+  if (entry.nSize == 0) {
+    dlg.PostStep(ID_STEP_NEXT_STATEMENT);  // nothing loaded: the statement is passed over
+    return false;
+  }
+  if (entry.strName.IsEmpty()) {
+    fw::AfxMessageBox(TXT_NAMELESS_ENTRY_UPDATE, fw::MB_OK | fw::MB_ICONEXCLAMATION);
+    dlg.NoteOutcome(EOutcome::ScriptError);  // the run halts here
+    return false;
+  }
+  return true;
+}
+
+// Takes the plan and starts its first block; the Data bar gets its range before the block.
+void StartUpload(CInstallerDlg& dlg, int nEntry, const CUploadPlan& upload) {
+  dlg.m_aPlan[nEntry] = upload.plan;
+  dlg.m_nBlockLen = 0;
+  dlg.PostStep(ID_STEP_INIT_DATA_PROGRESS);
+  dlg.m_nUploadBytes = upload.nUploadBytes;
+  dlg.m_aEntry[nEntry].nState = 2;
+  dlg.NextBlock();
+}
+
+}  // namespace
+
+void CInstallerDlg::ExecUpdateBlock() {
+  UINT nAddress = 0;
+  UINT nLength = 0;
+  UINT nEntry = 0;
+  UINT nOffset = 0;
+  if (ReadHexArgument(*this, nAddress) == TOKEN_AT_END || ReadHexArgument(*this, nLength) == TOKEN_AT_END ||
+      ReadHexArgument(*this, nEntry) == TOKEN_AT_END || ReadHexArgument(*this, nOffset) == TOKEN_AT_END ||
+      !IsSlotIndex(nEntry)) {
+    ShowScriptError();
+    return;
+  }
+  const int e = static_cast<int>(nEntry);
+  CDataEntry& entry = m_aEntry[e];
+  m_nCurEntry = e;
+  entry.nPos = nOffset;
+  if (!IsEntryReady(*this, entry)) {
+    return;
+  }
+  const CUploadPlan upload = PlanUpdateBlock(nAddress, nLength, entry.nSize, nOffset);
+  if (upload.bScriptError) {
+    ShowScriptError();
+    return;
+  }
+  StartUpload(*this, e, upload);
+}
+
+void CInstallerDlg::ExecUpdateDevice() {
+  UINT nAddress = 0;
+  UINT nBlockSize = 0;
+  UINT nEntry = 0;
+  UINT nOffset = 0;
+  if (ReadHexArgument(*this, nAddress) == TOKEN_AT_END || ReadHexArgument(*this, nBlockSize) == TOKEN_AT_END) {
+    ShowScriptError();
+    return;
+  }
+  const int nEntryResult = ReadHexArgument(*this, nEntry);
+  if (nEntryResult == TOKEN_AT_END ||
+      (nEntryResult == TOKEN_AT_COMMA && ReadHexArgument(*this, nOffset) == TOKEN_AT_END) || !IsSlotIndex(nEntry)) {
+    ShowScriptError();
+    return;
+  }
+  const int e = static_cast<int>(nEntry);
+  CDataEntry& entry = m_aEntry[e];
+  m_nCurEntry = e;
+  entry.nPos = nOffset;
+  if (!IsEntryReady(*this, entry)) {
+    return;
+  }
+  const CUploadPlan upload = PlanUpdateDevice(nAddress, nBlockSize, entry.nSize, nOffset);
+  if (upload.bScriptError) {
+    ShowScriptError();
+    return;
+  }
+  StartUpload(*this, e, upload);
+}
+
+void CInstallerDlg::ExecUpdateArea() {
+  UINT nAddress = 0;
+  UINT nBlockSize = 0;
+  UINT nUnused = 0;
+  UINT nOffset = 0;
+  UINT nLength = 0;
+  if (ReadHexArgument(*this, nAddress) != TOKEN_AT_COMMA || ReadHexArgument(*this, nBlockSize) != TOKEN_AT_COMMA ||
+      ReadHexArgument(*this, nUnused) != TOKEN_AT_COMMA || ReadHexArgument(*this, nOffset) == TOKEN_AT_END ||
+      ReadHexArgument(*this, nLength) == TOKEN_AT_END) {
+    ShowScriptError();
+    return;
+  }
+  // The third argument names no entry: this statement always uploads entry 0.
+  CDataEntry& entry = m_aEntry[0];
+  m_nCurEntry = 0;
+  entry.nPos = nOffset;
+  if (std::uint64_t{nOffset} + nLength > entry.nSize) {
+    ShowScriptError();
+    return;
+  }
+  if (!IsEntryReady(*this, entry)) {
+    return;
+  }
+  const CUploadPlan upload = PlanUpdateArea(nAddress, nBlockSize, nLength, entry.nSize, nOffset);
+  if (upload.bScriptError) {
+    ShowScriptError();
+    return;
+  }
+  StartUpload(*this, 0, upload);
+}
+
+void CInstallerDlg::NextBlock() {
+  m_nBlockSum = 0;
+  UINT nAddress = 0;
+  UINT nLength = 0;
+  if (!IsSlotIndex(m_nCurEntry) ||
+      !PlanBlockAt(m_aPlan[m_nCurEntry], m_aPlan[m_nCurEntry].nCurBlock, nAddress, nLength) || nLength == 0) {
+    // The upload is finished: the script goes on and the Data bar returns to 0.
+    PostStep(ID_STEP_NEXT_STATEMENT);
+    PostStep(ID_STEP_INIT_DATA_PROGRESS);
+    return;
+  }
+  m_nBlockLen = nLength;
+  SendBlockStart(BlockStartDigits(nAddress, nLength));
+  ++m_aPlan[m_nCurEntry].nCurBlock;
+  SetStatus(TXT_STATUS_UPLOAD);
+}
+
+void CInstallerDlg::BeginBlockData() {
+  if (!IsSlotIndex(m_nCurEntry)) {
+    return;
+  }
+  const CPacketSplit split = SplitBlock(StartedBlockLength(m_aPlan[m_nCurEntry]), PACKET_DATA_SIZE);
+  m_nPacketOffset = 0;
+  m_nPacketSize = PACKET_DATA_SIZE;
+  m_nPacketCount = split.nCount;
+  m_nLastPacketSize = split.nLast;
+  m_nPacketsSent = 0;
+  PostStep(ID_MARK_BLOCK_DATA);
+  PostStep(ID_STEP_SEND_DATA_PACKET);
+}
+
+void CInstallerDlg::SendDataPacket() {
+  CPacketSplit split;
+  split.nCount = m_nPacketCount;
+  split.nLast = m_nLastPacketSize;
+  const UINT nPlanned = PacketLengthAt(split, m_nPacketsSent, PACKET_DATA_SIZE);
+  if (nPlanned == 0) {
+    PostStep(ID_STEP_WRITE_BLOCK);
+    return;
+  }
+  if (m_pTxBuf == nullptr) {
+    return;
+  }
+  CDataPacketWriter writer(m_pTxBuf.get());
+  for (UINT i = 0; i < nPlanned; ++i) {
+    const int nByte = NextDataByte(m_nCurEntry);
+    if (nByte < 0) {
+      break;  // the entry ended early; the length field still announces the planned length
+    }
+    writer.Put(static_cast<BYTE>(nByte));
+  }
+  m_nTxLen = static_cast<UINT>(writer.Finish(nPlanned, m_nPacketOffset));
+  m_nPacketOffset += nPlanned;
+  ++m_nPacketsSent;
+  PostStep(ID_STEP_ADVANCE_DATA_PROGRESS);
+  if (m_pMidi != nullptr) {
+    m_pMidi->SendLongMsg(m_pTxBuf.get(), m_nTxLen);
+  }
+  ArmWait(WAIT_DATA_PACKET, WAIT_TICKS_DEFAULT);
+  m_nRetriesLeft = PACKET_RESENDS;
+}
+
+int CInstallerDlg::NextDataByte(int nEntry) {
+  if (!IsSlotIndex(nEntry)) {
+    return -1;
+  }
+  CDataEntry& entry = m_aEntry[nEntry];
+  if (entry.pData == nullptr || entry.nPos >= entry.nSize) {
+    return -1;
+  }
+  const BYTE nByte = entry.pData[entry.nPos++];
+  m_nBlockSum += nByte;
+  return nByte;
+}
 
 }  // namespace velda

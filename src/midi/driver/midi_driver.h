@@ -6,8 +6,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
+#include "fw/cstring.h"
 #include "fw/types.h"
 
 namespace velda {
@@ -174,9 +176,16 @@ DWORD LoadHeaderFlags(const MIDIHDR& hdr);
 void StoreHeaderFlags(MIDIHDR& hdr, DWORD dwFlags);
 
 // The product name held in a capabilities name field, which need not be terminated.
-std::string PnameToString(const char (&szPname)[MAXPNAMELEN]);
+fw::CString PnameToString(const char (&szPname)[MAXPNAMELEN]);
 // Stores a product name into a capabilities name field: at most 31 bytes, zero-terminated.
 void StringToPname(const std::string& strName, char (&szPname)[MAXPNAMELEN]);
+
+// A header and its block that a driver may still write into or read after their port gave up on
+// them (the driver refused to close or to let go of the header): kept, never freed, until the
+// process ends. Either may be null.
+void KeepForDriver(std::unique_ptr<MIDIHDR> pHdr, std::unique_ptr<BYTE[]> pBuf);
+// How many headers and blocks were kept so far.
+std::size_t KeptForDriverCount();
 
 // The first device whose product name equals strName byte for byte (case-sensitive), or -1.
 int FindMidiInDevice(const std::string& strName);

@@ -1,2 +1,0 @@
-// PLACEHOLDER until the driver lands.
-namespace velda { int g_nDriverPlaceholder = 0; }

@@ -1,0 +1,34 @@
+#include "midi/driver/virtual/instrument_link.h"
+
+namespace velda {
+
+CVirtualInstrumentLink::CVirtualInstrumentLink(CVirtualMidiDriver& driver, const std::string& strInName,
+                                               const std::string& strOutName)
+    : m_driver(driver), m_nIn(driver.AddInDevice(strInName)), m_nOut(driver.AddOutDevice(strOutName)) {}
+
+CVirtualInstrumentLink::~CVirtualInstrumentLink() { Detach(); }
+
+void CVirtualInstrumentLink::Detach() {
+  m_gate.Close();
+  m_driver.SetOutSink(m_nOut, nullptr);
+}
+
+void CVirtualInstrumentLink::SetReceiver(FnReceive fnReceive) {
+  if (!fnReceive) {
+    m_driver.SetOutSink(m_nOut, nullptr);
+    return;
+  }
+  m_driver.SetOutSink(m_nOut, m_gate.GuardArgs(std::move(fnReceive)));
+}
+
+void CVirtualInstrumentLink::Deliver(std::vector<std::uint8_t> aBytes) { m_driver.InjectBytes(m_nIn, std::move(aBytes)); }
+
+void CVirtualInstrumentLink::Schedule(std::uint32_t nDelayMs, std::function<void()> fn) {
+  m_driver.Scheduler().ScheduleAfter(nDelayMs, m_gate.Guard(std::move(fn)));
+}
+
+void CVirtualInstrumentLink::SetPresent(bool bPresent) {
+  m_driver.Scheduler().ScheduleAfter(0, m_gate.Guard([this, bPresent] { m_driver.SetPairPresent(m_nIn, m_nOut, bPresent); }));
+}
+
+}  // namespace velda
