@@ -59,7 +59,7 @@ class ProtocolExchange : public ::testing::Test {
  protected:
   void Start(const std::string& strScript, const std::vector<std::pair<std::string, V>>& aEntries,
              CInstrumentConfig config = {}, bool bDefaultAnswers = true) {
-    m_pRig = std::make_unique<CTestRig>();
+    m_pRig = std::make_unique<CTestRig>(CRigOptions{.bInstrument = false, .instrument = {}});
     m_pDriver = std::make_unique<CVirtualMidiDriver>(m_pRig->Loop());
     SetMidiDriver(m_pDriver.get());
     m_pLink = std::make_unique<CVirtualInstrumentLink>(*m_pDriver);

@@ -93,7 +93,7 @@ class CScriptRun {
   CDataEntry& Slot(int n) { return m_rig.Dlg()->m_aEntry[n]; }
   std::string SlotName(int n) { return Slot(n).strName.Str(); }
 
-  mutable CTestRig m_rig;  // its view and records are safe to read at any pause
+  mutable CTestRig m_rig{CRigOptions{.bInstrument = false, .instrument = {}}};  // its view and records are safe to read at any pause
   std::size_t m_nBoxesBefore = 0;
   std::size_t m_nCommandsBefore = 0;
 };

@@ -11,7 +11,10 @@ namespace {
 
 std::vector<fw::UINT> CommandIds(const CTestRig& rig) {
   std::vector<fw::UINT> ids;
-  for (const auto& [t, id] : rig.Commands()) ids.push_back(id);
+  // The MIDI input's status notifications come and go with the ports; they change nothing.
+  for (const auto& [t, id] : rig.Commands()) {
+    if (id != ID_MIDI_IN_STATUS) ids.push_back(id);
+  }
   return ids;
 }
 

@@ -41,7 +41,33 @@ std::vector<std::uint8_t> MakePackage(const std::string& strScript,
   return a;
 }
 
-CTestRig::CTestRig() : m_dir(MakeTempFolder()) {
+void CTraceCollector::OnTraceLine(char cDir, const std::string& strPayload) {
+  std::lock_guard<std::mutex> lock(m_mx);
+  m_aLines.push_back(std::to_string(m_loop.Now()) + " " + cDir + " " + strPayload);
+}
+
+std::vector<std::string> CTraceCollector::Lines() const {
+  std::lock_guard<std::mutex> lock(m_mx);
+  return m_aLines;
+}
+
+std::vector<std::string> CTraceCollector::Of(char cDir) const {
+  std::lock_guard<std::mutex> lock(m_mx);
+  std::vector<std::string> out;
+  for (const std::string& l : m_aLines) {
+    const std::size_t n = l.find(' ');
+    if (n != std::string::npos && n + 2 < l.size() && l[n + 1] == cDir) out.push_back(l.substr(n + 3));
+  }
+  return out;
+}
+
+CTestRig::CTestRig(const CRigOptions& opt) : m_dir(MakeTempFolder()) {
+  m_pDriver = std::make_unique<CVirtualMidiDriver>(m_loop);
+  SetMidiDriver(m_pDriver.get());
+  if (opt.bInstrument) {
+    m_pInstrument = std::make_unique<CHostedInstrument>(*m_pDriver, opt.instrument);
+  }
+  SetTraceSink(&m_trace);
   m_loop.SetFrontEnd(&m_view);
   m_pApp = std::make_unique<CInstallerApp>(m_loop);
   m_pApp->SetLockFolder(m_dir.string());
@@ -65,7 +91,12 @@ CTestRig::~CTestRig() {
     m_loop.Abort();
     m_thread.join();
   }
+  // The program has closed its ports: the devices can go.
   m_pApp.reset();
+  SetTraceSink(nullptr);
+  m_pInstrument.reset();
+  SetMidiDriver(nullptr);
+  m_pDriver.reset();
   std::error_code ec;
   std::filesystem::remove_all(m_dir, ec);
 }
@@ -73,6 +104,11 @@ CTestRig::~CTestRig() {
 void CTestRig::SetPackage(const std::vector<std::uint8_t>& aBytes) {
   std::ofstream f(PackagePath(), std::ios::binary | std::ios::trunc);
   f.write(reinterpret_cast<const char*>(aBytes.data()), static_cast<std::streamsize>(aBytes.size()));
+}
+
+std::vector<std::vector<std::uint8_t>> CTestRig::Sent() const {
+  if (m_pInstrument == nullptr) return {};
+  return m_pDriver->OutMessages(m_pInstrument->Link().OutDeviceId());
 }
 
 std::vector<std::pair<std::uint64_t, fw::UINT>> CTestRig::Commands() const {

@@ -15,15 +15,39 @@
 #include <vector>
 
 #include "fw/msgloop.h"
+#include "instrument/sim_instrument.h"
+#include "midi/driver/virtual/hosted_instrument.h"
+#include "midi/driver/virtual/virtual_midi_driver.h"
+#include "midi/trace.h"
 #include "shell/installer_app.h"
 #include "shell/installer_dlg.h"
 #include "ui/scripted/scripted_view.h"
 
 namespace velda::test {
 
+// Collects the trace lines: "<ms> <dir> <payload>".
+class CTraceCollector : public CTraceSink {
+ public:
+  explicit CTraceCollector(const fw::CMsgLoop& loop) : m_loop(loop) {}
+  void OnTraceLine(char cDir, const std::string& strPayload) override;
+  std::vector<std::string> Lines() const;
+  // The payloads of one direction ('>', '<' or '#'), in order.
+  std::vector<std::string> Of(char cDir) const;
+
+ private:
+  const fw::CMsgLoop& m_loop;
+  mutable std::mutex m_mx;
+  std::vector<std::string> m_aLines;
+};
+
+struct CRigOptions {
+  bool bInstrument = true;          // the simulated instrument on the default port names
+  CInstrumentConfig instrument{};  // its settings and fault plan
+};
+
 class CTestRig {
  public:
-  CTestRig();
+  explicit CTestRig(const CRigOptions& opt = {});
   ~CTestRig();
   CTestRig(const CTestRig&) = delete;
   CTestRig& operator=(const CTestRig&) = delete;
@@ -34,6 +58,12 @@ class CTestRig {
   // The dialog while the program runs (null before and after).
   CInstallerDlg* Dlg() { return m_pApp->Dialog(); }
   const std::filesystem::path& Folder() const { return m_dir; }
+  CVirtualMidiDriver& Driver() { return *m_pDriver; }
+  // The simulated instrument (with CRigOptions::bInstrument).
+  CSimInstrument& Instrument() { return m_pInstrument->Instrument(); }
+  // Every message handed to the instrument's output device, in order.
+  std::vector<std::vector<std::uint8_t>> Sent() const;
+  const CTraceCollector& Trace() const { return m_trace; }
 
   // Writes the package the program will read.
   void SetPackage(const std::vector<std::uint8_t>& aBytes);
@@ -66,6 +96,9 @@ class CTestRig {
   std::filesystem::path m_dir;
   fw::CMsgLoop m_loop{fw::CMsgLoop::EClock::Virtual};
   CScriptedView m_view{m_loop};
+  CTraceCollector m_trace{m_loop};
+  std::unique_ptr<CVirtualMidiDriver> m_pDriver;
+  std::unique_ptr<CHostedInstrument> m_pInstrument;
   std::unique_ptr<CInstallerApp> m_pApp;
 
   mutable std::mutex m_mx;
