@@ -1,0 +1,184 @@
+// Whole installations as a user runs them: start-up, the four questions, the instrument
+// restarting into update mode and the ports recovered, several entries on two devices, blocks,
+// offsets, conditional blocks, the endings; checked against the instrument's memory.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "instrument/instrument_memory.h"
+#include "instrument/request_kind.h"
+#include "shell/texts.h"
+#include "support/rig.h"
+
+namespace velda::test {
+namespace {
+
+using V = std::vector<std::uint8_t>;
+
+V Pattern(std::size_t n, unsigned nSeed) {
+  V a(n);
+  std::uint32_t x = nSeed * 2654435761u + 1;
+  for (std::size_t i = 0; i < n; ++i) {
+    x = x * 1664525u + 1013904223u;
+    a[i] = static_cast<std::uint8_t>(x >> 24);
+  }
+  return a;
+}
+
+V Slice(const V& a, std::size_t nFrom, std::size_t n) { return V(a.begin() + static_cast<long>(nFrom), a.begin() + static_cast<long>(nFrom + n)); }
+
+std::vector<std::uint64_t> TimesOf(const CTestRig& rig, EInstrumentRequest eKind, std::vector<V>* pMsgs = nullptr) {
+  // Times come from the trace: "<ms> > F0 ...".
+  std::vector<std::uint64_t> a;
+  for (const std::string& line : rig.Trace().Lines()) {
+    const std::size_t n = line.find(' ');
+    if (line.compare(n + 1, 2, "> ") != 0) continue;
+    V msg;
+    for (std::size_t i = n + 3; i + 1 < line.size() + 1; i += 3) msg.push_back(static_cast<std::uint8_t>(std::stoul(line.substr(i, 2), nullptr, 16)));
+    if (sim::ClassifyRequest(msg.data(), msg.size()) == eKind) {
+      a.push_back(std::stoull(line.substr(0, n)));
+      if (pMsgs != nullptr) pMsgs->push_back(msg);
+    }
+  }
+  return a;
+}
+
+struct CPackage {
+  V main = Pattern(10000, 1);
+  V sub = Pattern(0x900, 2);
+  V area = Pattern(0x1800, 3);
+  std::string strScript =
+      "; VELDA system update\r\n"
+      "KEYWORD,\"#5168_1994KESTRA\"\r\n"
+      "MODEL_NAME,\"VELDA\"\r\n"
+      "SET_UPDATE_MODE_ON\r\n"
+      "UP_BAUDRATE\r\n"
+      "SET_UPDATE_DEVICE,1,MAIN\r\n"
+      "OPEN_DATA_FILE,0,main.bin\r\n"
+      "OPEN_DATA_FILE,1,SUB.BIN\r\n"
+      "OPEN_DATA_FILE,2,area.bin\r\n"
+      "UPDATE_DEVICE,200000,1000,0\r\n"
+      "UPDATE_DEVICE,300000,800,1,100\r\n"
+      "UPDATE_BLOCK,400000,200,1,0\r\n"
+      "# already there: passed over\r\n"
+      "IF\r\n"
+      "AREA_CHECK,2,0,500000,40\r\n"
+      "UPDATE_DEVICE,500000,1000,2\r\n"
+      "ENDIF\r\n"
+      "SET_UPDATE_DEVICE,2,SUB\r\n"
+      "IF\r\n"
+      "AREA_CHECK,2,0,600000,40\r\n"
+      "UPDATE_DEVICE,600000,1000,2\r\n"
+      "ENDIF\r\n"
+      "UPDATE_AREA,700000,400,5,10,800\r\n"
+      "SET_UPDATE_MODE_OFF\r\n"
+      "RESET_BAUDRATE\r\n";
+  V Bytes() const { return MakePackage(strScript, {{"MAIN.BIN", main}, {"sub.bin", sub}, {"area.bin", area}}); }
+};
+
+TEST(Installation, ACompleteInstallationWithTheInstrumentRestartingIntoUpdateMode) {
+  CPackage pkg;
+  // Device 1 already holds the area of the first conditional block; device 2 does not.
+  auto preset = std::make_shared<CInstrumentMemory>();
+  preset->Device(1).Write(0x500000, pkg.area.data(), 0x40);
+  CRigOptions opt;
+  opt.instrument.pPresetMemory = preset;
+  CTestRig rig(opt);
+  rig.SetPackage(pkg.Bytes());
+  rig.View().SetDefaultAnswer(fw::IDOK);
+  ASSERT_TRUE(rig.RunToEnd());
+
+  // What the user saw: the questions, then the completion box only.
+  const auto boxes = rig.View().Boxes();
+  ASSERT_EQ(boxes.size(), 5u);
+  EXPECT_EQ(boxes[4].strText, TXT_COMPLETED);
+  EXPECT_EQ(boxes[4].uType, fw::MB_OK | fw::MB_ICONINFORMATION);
+  EXPECT_EQ(boxes[4].strCaption, TXT_APP_TITLE);
+  const auto status = rig.View().StatusHistory();
+  ASSERT_GE(status.size(), 4u);
+  EXPECT_EQ(status[0], TXT_STATUS_CHANGE_MODE);
+  EXPECT_EQ(status[1], TXT_STATUS_START);
+  EXPECT_EQ(status[2], TXT_STATUS_OPEN_DATA);
+  EXPECT_EQ(status.back(), TXT_STATUS_BLOCK_SUM_OK);
+  EXPECT_FALSE(rig.View().IsEnabled(IDC_MIDI_PORT));
+  EXPECT_FALSE(rig.View().IsEnabled(fw::IDOK));
+  EXPECT_EQ(rig.App().GetMainHwnd(), 0u);
+
+  // The recovery: the first mode-on makes the instrument restart; 10 s after the device change
+  // the ports are closed, 7.5 s later reopened, 7.5 s later mode-on again, 5 s later once more.
+  std::vector<V> modeOn;
+  const auto tModeOn = TimesOf(rig, EInstrumentRequest::ModeOn, &modeOn);
+  ASSERT_EQ(tModeOn.size(), 3u);
+  const V wantModeOn{0xF0, 0x43, 0x50, 0x03, 0x00, 0x00, 0x00, '#', '5', '1', '6', '8', '_', '1',
+                     '9',  '9',  '4',  'K',  'E',  'S',  'T',  'R', 'A', 0xF7};
+  for (const V& m : modeOn) EXPECT_EQ(m, wantModeOn);
+  std::uint64_t tChange = 0;
+  for (const auto& [t, id] : rig.Commands()) {
+    if (id == ID_STEP_DEVICE_SETTLED && tChange == 0) tChange = t - DEVICE_SETTLE_MS;
+  }
+  ASSERT_GE(tChange, tModeOn[0]);
+  EXPECT_LE(tChange - tModeOn[0], 10u);  // the devices vanish as the instrument restarts
+  // 10 s settle, the two closes with their 100 ms pauses, 7.5 s, the reopens, 7.5 s. The input's
+  // old handle died with the restart, so its close skips the three stops.
+  EXPECT_EQ(tModeOn[1] - tChange, 10000u + 200u + 15000u);
+  EXPECT_EQ(tModeOn[2] - tModeOn[1], 5000u);
+  EXPECT_EQ(rig.Instrument().Stats().Received(EInstrumentRequest::ModeOn), 3u);
+
+  // What the instrument holds.
+  const CSimInstrument& inst = rig.Instrument();
+  EXPECT_EQ(inst.ReadRange(1, 0x200000, pkg.main.size()), pkg.main);
+  EXPECT_EQ(inst.ReadRange(1, 0x300000, 0x800), Slice(pkg.sub, 0x100, 0x800));  // from offset 100
+  EXPECT_EQ(inst.ReadRange(1, 0x400000, 0x200), Slice(pkg.sub, 0, 0x200));
+  EXPECT_EQ(inst.ReadRange(1, 0x500000, 0x40), Slice(pkg.area, 0, 0x40));      // skipped block
+  EXPECT_FALSE(inst.WasWritten(1, 0x500040));
+  EXPECT_EQ(inst.ReadRange(2, 0x600000, pkg.area.size()), pkg.area);            // written block
+  EXPECT_EQ(inst.ReadRange(2, 0x700000, 0x800), Slice(pkg.main, 0x10, 0x800));  // UPDATE_AREA
+  EXPECT_FALSE(inst.WasWritten(1, 0x200000 + 10000));
+  EXPECT_FALSE(inst.InUpdateMode());
+
+  // The 10000-byte entry in blocks of 1000 hex: 4096, 4096, 1808 at A, A+1000, A+2000.
+  std::vector<V> starts;
+  TimesOf(rig, EInstrumentRequest::BlockStart, &starts);
+  ASSERT_GE(starts.size(), 3u);
+  auto Digits = [](const V& m) { return std::string(m.begin() + 7, m.begin() + 23); };
+  EXPECT_EQ(Digits(starts[0]), "0020000000001000");
+  EXPECT_EQ(Digits(starts[1]), "0020100000001000");
+  EXPECT_EQ(Digits(starts[2]), "0020200000000710");
+  // The final baud reset closes the run, once after RESET_BAUDRATE's own.
+  EXPECT_EQ(TimesOf(rig, EInstrumentRequest::BaudReset).size(), 2u);
+}
+
+TEST(Installation, SixteenMegabytesInVirtualTimeMatchTheMemoryDump) {
+  CRigOptions opt;
+  opt.instrument.bRestartOnModeOn = false;
+  opt.instrument.nLatencyMs = 0;
+  CTestRig rig(opt);
+  const V big = Pattern(16u << 20, 9);
+  rig.SetPackage(MakePackage("SET_UPDATE_MODE_ON\r\nSET_UPDATE_DEVICE,3,BIG\r\nOPEN_DATA_FILE,7,big\r\n"
+                             "UPDATE_DEVICE,1000000,100000,7\r\n",
+                             {{"big", big}}));
+  rig.View().SetDefaultAnswer(fw::IDOK);
+  ASSERT_TRUE(rig.RunToEnd());
+  EXPECT_EQ(rig.View().Boxes().back().strText, TXT_COMPLETED);
+  EXPECT_EQ(rig.Instrument().Stats().Received(EInstrumentRequest::DataPacket),
+            (big.size() + 2449) / 2450);
+
+  // The dump, read back as any firmware tool would, holds exactly the entry at its address.
+  const std::string strDump = (rig.Folder() / "dump").string();
+  std::string strError;
+  ASSERT_TRUE(rig.Instrument().DumpHexFolder(strDump, strError)) << strError;
+  CInstrumentMemory readBack;
+  ASSERT_TRUE(LoadHexFolder(strDump, readBack, strError)) << strError;
+  ASSERT_NE(readBack.FindDevice(3), nullptr);
+  EXPECT_EQ(readBack.Devices().size(), 1u);
+  EXPECT_EQ(readBack.FindDevice(3)->WrittenCount(), big.size());
+  V got(big.size());
+  readBack.FindDevice(3)->Read(0x1000000, got.data(), got.size());
+  EXPECT_TRUE(got == big);
+}
+
+}  // namespace
+}  // namespace velda::test
