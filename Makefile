@@ -2,6 +2,8 @@
 .PHONY: test demo deps build clean
 
 JOBS ?= 2
+# The tests that run threads: ThreadSanitizer builds and runs these alone.
+THREADED_TESTS := $(basename $(notdir $(wildcard tests/*/*_mt_*test.cpp)))
 
 deps:
 	scripts/install-deps
@@ -18,12 +20,13 @@ test: deps
 	cmake --build --preset asan -j $(JOBS)
 	ctest --preset asan
 	cmake --preset tsan
-	cmake --build --preset tsan -j $(JOBS)
+	cmake --build --preset tsan -j $(JOBS) --target $(THREADED_TESTS)
 	ctest --preset tsan
 
 demo: deps
-	@echo "make demo arrives with the velda-installer program; see README.md."
-	@exit 1
+	cmake --preset default
+	cmake --build --preset default -j $(JOBS) --target velda-installer velda-sample
+	examples/run-demo build/default
 
 clean:
 	rm -rf build

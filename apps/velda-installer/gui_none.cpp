@@ -1,0 +1,14 @@
+// A build without Qt 6: no window; the program runs on the terminal.
+#include "gui.h"
+
+namespace velda::app {
+
+bool GuiBuilt() { return false; }
+
+bool GuiCanShow() { return false; }
+
+bool RunGui(char* /*pszArgv0*/, CInstallerApp& /*app*/, fw::CMsgLoop& /*loop*/, const CGuiHooks& /*hooks*/) {
+  return false;
+}
+
+}  // namespace velda::app

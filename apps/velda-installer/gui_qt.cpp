@@ -1,0 +1,20 @@
+// The GUI of a build with Qt 6: the Qt front end.
+#include "gui.h"
+#include "ui/qt/run_qt.h"
+
+namespace velda::app {
+
+bool GuiBuilt() { return true; }
+
+bool GuiCanShow() { return qt::QtCanShowWindows(); }
+
+bool RunGui(char* pszArgv0, CInstallerApp& app, fw::CMsgLoop& loop, const CGuiHooks& hooks) {
+  qt::CQtRunOptions opt;
+  opt.fnBeforeInit = hooks.fnBeforeInit;
+  opt.fnAfterInit = hooks.fnAfterInit;
+  // Only the program's name: its own options are not Qt's.
+  char* aArgv[] = {pszArgv0, nullptr};
+  return qt::RunQtFrontEnd(1, aArgv, app, loop, opt) == 0;
+}
+
+}  // namespace velda::app

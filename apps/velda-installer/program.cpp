@@ -1,0 +1,209 @@
+#include "program.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app_options.h"
+#include "front_end_chain.h"
+#include "fw/kernel.h"
+#include "gui.h"
+#include "help_text.h"
+#include "midi/trace.h"
+#include "midi_setup.h"
+#include "shell/installer_app.h"
+#include "shell/outcome.h"
+#include "shell/texts.h"
+#include "signal_watcher.h"
+#include "ui/tty/line_reader.h"
+#include "ui/tty/tty_front_end.h"
+
+namespace velda::app {
+
+namespace {
+
+void Complain(const std::string& strText) {
+  std::fprintf(stderr, "%s: %s\n", PROGRAM_NAME, strText.c_str());
+}
+
+int UsageError(const std::string& strText) {
+  Complain(strText);
+  std::fprintf(stderr, "Try '%s --help' for the options.\n", PROGRAM_NAME);
+  return EXIT_USAGE;
+}
+
+bool IsSet(const char* pszName) {
+  const char* psz = std::getenv(pszName);
+  return psz != nullptr && *psz != '\0';
+}
+
+void ListPorts(CMidiDriver& driver) {
+  std::printf("MIDI input devices:\n");
+  const UINT nIn = driver.InGetNumDevs();
+  for (UINT i = 0; i < nIn; ++i) {
+    MIDIINCAPS caps;
+    if (driver.InGetDevCaps(i, &caps, sizeof caps) == MMSYSERR_NOERROR) {
+      std::printf("  %u  %s\n", i, PnameToString(caps.szPname).GetString());
+    }
+  }
+  if (nIn == 0) std::printf("  (none)\n");
+  std::printf("MIDI output devices:\n");
+  const UINT nOut = driver.OutGetNumDevs();
+  for (UINT i = 0; i < nOut; ++i) {
+    MIDIOUTCAPS caps;
+    if (driver.OutGetDevCaps(i, &caps, sizeof caps) == MMSYSERR_NOERROR) {
+      std::printf("  %u  %s\n", i, PnameToString(caps.szPname).GetString());
+    }
+  }
+  if (nOut == 0) std::printf("  (none)\n");
+  std::fflush(stdout);
+}
+
+// The installer on the terminal, on this thread; the outcome it ended with.
+EOutcome RunOnTerminal(CInstallerApp& app, fw::CMsgLoop& loop, const CAppOptions& opt,
+                       std::unique_ptr<tty::CTtyFrontEnd>& pView) {
+  tty::CTtyOptions to;
+  to.bJson = opt.bJson;
+  to.bTerminal = !opt.bJson && ::isatty(STDOUT_FILENO) == 1;
+  to.bAutoYes = opt.bYes;
+  pView = std::make_unique<tty::CTtyFrontEnd>(loop, stdout, to);
+  tty::CTtyFrontEnd& view = *pView;
+  COutcomeTap tap(app, [&view](EOutcome e) { view.OnOutcome(e); }, &view);
+  loop.SetFrontEnd(&tap);
+  loop.SetIdleHook([&view, &loop](std::uint64_t) { view.OnIdle(loop.IsVirtual()); });
+
+  std::unique_ptr<tty::CLineReader> pReader;
+  if (!opt.bYes) {
+    // With --yes nobody is asked, so the input is left alone.
+    pReader = std::make_unique<tty::CLineReader>(
+        STDIN_FILENO, [&view](std::string_view s) { view.OnInputLine(s); }, [&view] { view.OnInputEnd(); });
+  }
+  CSignalWatcher signals([&view] { view.RequestClose(); }, [&loop, &view] {
+    view.Stop();
+    loop.Abort();
+  });
+
+  app.InitInstance();
+
+  signals.Stop();
+  pReader.reset();
+  view.Stop();
+  loop.SetIdleHook(nullptr);
+  loop.SetFrontEnd(nullptr);
+  return tap.LastOutcome();
+}
+
+// The installer in its window: the GUI thread here, the installer's on a thread of its own.
+EOutcome RunInWindow(char* pszArgv0, CInstallerApp& app, fw::CMsgLoop& loop, const CAppOptions& opt) {
+  CAutoYes yes(loop);
+  COutcomeTap tap(app, [&yes](EOutcome e) { yes.OnOutcome(e); });
+  CGuiHooks hooks;
+  hooks.fnBeforeInit = [&] {
+    fw::CFrontEnd* pWindow = loop.FrontEnd();
+    if (opt.bYes) {
+      yes.SetNext(pWindow);
+      tap.SetNext(&yes);
+      loop.SetIdleHook([&yes](std::uint64_t) { yes.OnIdle(); });
+    } else {
+      tap.SetNext(pWindow);
+    }
+    loop.SetFrontEnd(&tap);
+  };
+  hooks.fnAfterInit = [&] {
+    loop.SetIdleHook(nullptr);
+    loop.SetFrontEnd(opt.bYes ? yes.Next() : tap.Next());
+  };
+  CSignalWatcher signals([&loop] { loop.Abort(); }, [&loop] { loop.Abort(); });
+  RunGui(pszArgv0, app, loop, hooks);
+  signals.Stop();
+  return tap.LastOutcome();
+}
+
+}  // namespace
+
+int RunProgram(int argc, char** argv) {
+  BlockTerminationSignals();
+  const CParseResult parsed = ParseAppOptions(std::vector<std::string>(argv + 1, argv + argc));
+  if (!parsed.options) {
+    return UsageError(parsed.strError);
+  }
+  const CAppOptions& opt = *parsed.options;
+  if (opt.bHelp) {
+    std::fputs(HelpText().c_str(), stdout);
+    return EXIT_COMPLETED;
+  }
+  if (opt.bVersion) {
+    std::printf("%s\n", VersionText().c_str());
+    return EXIT_COMPLETED;
+  }
+
+  bool bGui = false;
+  if (opt.eFrontEnd == EFrontEnd::Gui) {
+    if (!GuiBuilt()) return UsageError("--gui: the GUI is not built (Qt 6 was not found); use --tui");
+    if (!GuiCanShow()) return UsageError("--gui: there is no display (DISPLAY and WAYLAND_DISPLAY are not set)");
+    bGui = true;
+  } else if (opt.eFrontEnd == EFrontEnd::Auto) {
+    bGui = GuiBuilt() && (IsSet("DISPLAY") || IsSet("WAYLAND_DISPLAY")) && !opt.bJson && !opt.bVirtualClock;
+  }
+
+  if (!opt.bListPorts && fw::CSingleInstanceLock::IsHeldElsewhere(INSTANCE_LOCK_NAME)) {
+    // Another copy runs: end at once, silently, before touching anything (a trace, a dump).
+    return EXIT_SECOND_COPY;
+  }
+
+  fw::CMsgLoop loop(opt.bVirtualClock ? fw::CMsgLoop::EClock::Virtual : fw::CMsgLoop::EClock::Real);
+  std::string strError;
+  std::unique_ptr<CMidiSetup> pMidi = CMidiSetup::Create(opt, opt.bVirtualClock ? &loop : nullptr, strError);
+  if (pMidi == nullptr) {
+    Complain(strError);
+    return EXIT_PORT_ERROR;
+  }
+  if (opt.bListPorts) {
+    ListPorts(pMidi->Devices());
+    return EXIT_COMPLETED;
+  }
+
+  std::unique_ptr<CFileTraceSink> pTrace;
+  if (!opt.strTrace.empty()) {
+    pTrace = std::make_unique<CFileTraceSink>(opt.strTrace, [&loop] { return loop.Now(); });
+    if (!pTrace->IsOpen()) return UsageError("--trace: cannot write " + opt.strTrace);
+    SetTraceSink(pTrace.get());
+  }
+
+  CInstallerApp app(loop);
+  if (!opt.strPackage.empty()) app.SetPackagePath(opt.strPackage);
+  pMidi->MakeCurrent();
+
+  std::unique_ptr<tty::CTtyFrontEnd> pView;
+  const EOutcome eOutcome = bGui ? RunInWindow(argv[0], app, loop, opt) : RunOnTerminal(app, loop, opt, pView);
+
+  std::string strDumpFolder;
+  const bool bDumped = pMidi->Finish(strDumpFolder, strError);
+  SetTraceSink(nullptr);
+  pTrace.reset();
+  if (app.WasSecondCopy()) {
+    return EXIT_SECOND_COPY;  // it lost the race for the lock after all: still silent
+  }
+
+  const int nExit = ExitCodeOf(eOutcome);
+  std::string strNote;
+  if (!bDumped) {
+    Complain("the memory dump could not be written: " + strError);
+  } else if (!strDumpFolder.empty()) {
+    strNote = "Instrument memory written to " + strDumpFolder;
+  }
+  if (pView != nullptr) {
+    if (!strNote.empty()) pView->Note(strNote);
+    pView->Finish(eOutcome, nExit);
+  } else {
+    if (!strNote.empty()) std::printf("%s\n", strNote.c_str());
+    std::printf("Result: %s (exit code %d)\n", NameOf(eOutcome), nExit);
+  }
+  return nExit;
+}
+
+}  // namespace velda::app

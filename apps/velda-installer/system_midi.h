@@ -1,0 +1,14 @@
+// The computer's own MIDI system (as opposed to the built-in simulated instrument).
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "midi/driver/midi_driver.h"
+
+namespace velda::app {
+
+// The driver of the system's MIDI devices, or null with a sentence for the user in strError.
+std::unique_ptr<CMidiDriver> OpenSystemMidi(std::string& strError);
+
+}  // namespace velda::app

@@ -1,0 +1,17 @@
+// What the process has used so far: CPU time of all its threads, and resident memory.
+#pragma once
+
+#include <cstdint>
+
+namespace velda::bench {
+
+// CPU time of the whole process (every thread, user and system), in seconds.
+double ProcessCpuSeconds();
+// Wall-clock seconds on the monotonic clock, from an arbitrary origin.
+double WallSeconds();
+// The largest resident set the process has had, in KiB.
+std::uint64_t PeakRssKiB();
+// The resident set now, in KiB (0 when it cannot be read).
+std::uint64_t CurrentRssKiB();
+
+}  // namespace velda::bench

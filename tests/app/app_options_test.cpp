@@ -1,0 +1,128 @@
+// velda-installer's parts: its command line, the device names put in place by --midi-in and
+// --midi-out, and the front ends it puts in front of the window's.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "alias_midi_driver.h"
+#include "app_options.h"
+#include "fw/msgloop.h"
+#include "midi/driver/virtual/virtual_midi_driver.h"
+#include "shell/texts.h"
+
+namespace velda::app {
+namespace {
+
+CParseResult Parse(std::vector<std::string> a) { return ParseAppOptions(a); }
+
+TEST(AppOptions, NoOptionIsTheInstallerAsItAlwaysWas) {
+  const CParseResult r = Parse({});
+  ASSERT_TRUE(r.options);
+  EXPECT_EQ(r.options->strPackage, "");
+  EXPECT_FALSE(r.options->bVirtual);
+  EXPECT_EQ(r.options->eFrontEnd, EFrontEnd::Auto);
+  EXPECT_FALSE(r.options->bYes);
+  EXPECT_EQ(r.options->strMidiIn, "");
+  EXPECT_EQ(r.options->strMidiOut, "");
+  EXPECT_EQ(r.options->instrument.strDumpFolder, "");
+}
+
+TEST(AppOptions, ValuesAfterTheOptionOrAfterAnEqualsSign) {
+  const CParseResult r = Parse({"--package", "a b.uxs", "--midi-in=My In", "--midi-out", "My Out", "--trace=t.txt",
+                                "--virtual", "--dump", "mem", "--instrument", "latency-ms=7", "--instrument=restart=off",
+                                "--yes", "--json", "--tui", "--virtual-clock"});
+  ASSERT_TRUE(r.options) << r.strError;
+  const CAppOptions& o = *r.options;
+  EXPECT_EQ(o.strPackage, "a b.uxs");
+  EXPECT_EQ(o.strMidiIn, "My In");
+  EXPECT_EQ(o.strMidiOut, "My Out");
+  EXPECT_EQ(o.strTrace, "t.txt");
+  EXPECT_TRUE(o.bVirtual && o.bYes && o.bJson && o.bVirtualClock);
+  EXPECT_EQ(o.eFrontEnd, EFrontEnd::Tui);
+  EXPECT_EQ(o.instrument.strDumpFolder, "mem");
+  EXPECT_EQ(o.instrument.nLatencyMs, 7u);
+  EXPECT_FALSE(o.instrument.bRestartOnModeOn);
+}
+
+TEST(AppOptions, InstrumentFaultsAddUp) {
+  const CParseResult r = Parse({"--virtual", "--instrument", "fault=refuse:block-start:3", "--instrument",
+                                "fault=status02:data-packet:5:2"});
+  ASSERT_TRUE(r.options) << r.strError;
+  ASSERT_EQ(r.options->instrument.faultPlan.aRules.size(), 2u);
+  EXPECT_EQ(r.options->instrument.faultPlan.FaultFor(EInstrumentRequest::BlockStart, 3), EInstrumentFault::Refuse);
+  EXPECT_EQ(r.options->instrument.faultPlan.FaultFor(EInstrumentRequest::DataPacket, 6), EInstrumentFault::Status02);
+  EXPECT_EQ(r.options->instrument.faultPlan.FaultFor(EInstrumentRequest::DataPacket, 7), EInstrumentFault::None);
+}
+
+TEST(AppOptions, UsageErrorsSayWhatIsWrong) {
+  struct CCase {
+    std::vector<std::string> aArgs;
+    const char* pszError;
+  };
+  const CCase aCases[] = {
+      {{"--bogus"}, "unknown option --bogus"},
+      {{"velda.uxs"}, "unexpected argument \"velda.uxs\""},
+      {{"--package"}, "--package needs a value"},
+      {{"--package="}, "--package needs a file name"},
+      {{"--yes=1"}, "--yes takes no value"},
+      {{"--gui", "--tui"}, "--gui and --tui exclude each other"},
+      {{"--tui", "--gui"}, "--gui and --tui exclude each other"},
+      {{"--dump", "d"}, "--dump and --instrument need --virtual"},
+      {{"--instrument", "latency-ms=1"}, "--dump and --instrument need --virtual"},
+      {{"--virtual-clock"}, "--virtual-clock needs --virtual"},
+      {{"--virtual", "--gui", "--json"}, "--json needs the terminal, not --gui"},
+      {{"--virtual", "--gui", "--virtual-clock"}, "--virtual-clock needs the terminal, not --gui"},
+      {{"--virtual", "--instrument", "latency-ms"}, "--instrument needs KEY=VALUE, not \"latency-ms\""},
+  };
+  for (const CCase& c : aCases) {
+    const CParseResult r = Parse(c.aArgs);
+    EXPECT_FALSE(r.options) << c.pszError;
+    EXPECT_EQ(r.strError, c.pszError);
+  }
+  // The instrument's own reason comes with the setting.
+  const CParseResult r = Parse({"--virtual", "--instrument", "latency-ms=soon"});
+  ASSERT_FALSE(r.options);
+  EXPECT_EQ(r.strError.rfind("--instrument latency-ms=soon: ", 0), 0u) << r.strError;
+}
+
+TEST(AppOptions, HelpAndVersionWinOverTheRest) {
+  EXPECT_TRUE(Parse({"-h"}).options->bHelp);
+  EXPECT_TRUE(Parse({"--dump", "x", "--help"}).options->bHelp);
+  EXPECT_TRUE(Parse({"--version"}).options->bVersion);
+}
+
+TEST(AppAliases, TheChosenDeviceTakesTheInstrumentsName) {
+  EXPECT_EQ(AliasedName("My In", "My In", DEFAULT_IN_PORT), DEFAULT_IN_PORT);
+  EXPECT_EQ(AliasedName(DEFAULT_IN_PORT, "My In", DEFAULT_IN_PORT), "HALVEN USB IN 0-1 (other)");
+  EXPECT_EQ(AliasedName("Else", "My In", DEFAULT_IN_PORT), "Else");
+  EXPECT_EQ(AliasedName(DEFAULT_IN_PORT, "", DEFAULT_IN_PORT), DEFAULT_IN_PORT);
+  EXPECT_EQ(AliasedName(DEFAULT_IN_PORT, DEFAULT_IN_PORT, DEFAULT_IN_PORT), DEFAULT_IN_PORT);
+  // Product names hold 31 bytes at most.
+  EXPECT_EQ(AliasedName("0123456789012345678901234567890", "x", "0123456789012345678901234567890"),
+            "0123456789012345678901234567890");
+}
+
+TEST(AppAliases, TheInstallerFindsTheChosenDevicesByTheInstrumentsNames) {
+  fw::CMsgLoop loop(fw::CMsgLoop::EClock::Virtual);
+  CVirtualMidiDriver devices(loop);
+  devices.AddInDevice(DEFAULT_IN_PORT);
+  devices.AddInDevice("Interface In");
+  devices.AddOutDevice("Interface Out");
+  devices.AddOutDevice(DEFAULT_OUT_PORT);
+  CAliasMidiDriver driver(devices, "Interface In", "Interface Out");
+  SetMidiDriver(&driver);
+  EXPECT_EQ(FindMidiInDevice(DEFAULT_IN_PORT), 1);
+  EXPECT_EQ(FindMidiOutDevice(DEFAULT_OUT_PORT), 0);
+  EXPECT_EQ(FindMidiInDevice("HALVEN USB IN 0-1 (other)"), 0);
+  EXPECT_EQ(FindMidiInDevice("Interface In"), -1);
+  // Everything else reaches the devices: the chosen one opens.
+  HMIDIOUT hOut = nullptr;
+  EXPECT_EQ(midiOutOpen(&hOut, 0, 0, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
+  EXPECT_TRUE(devices.IsOutOpen(0));
+  EXPECT_EQ(midiOutClose(hOut), MMSYSERR_NOERROR);
+  SetMidiDriver(nullptr);
+}
+
+}  // namespace
+}  // namespace velda::app
