@@ -78,10 +78,10 @@ TEST(AppDocs, ReadmeSplice) {
 }
 
 TEST(AppDocs, CheckedInDocumentsFollowTheHelpText) {
-  const std::string strReadme = ReadSource("docs/velda-installer.md");
+  const std::string strReadme = ReadSource("README.md");
   std::string strFresh;
   ASSERT_TRUE(SpliceHelpIntoReadme(strReadme, HelpText(), strFresh));
-  EXPECT_EQ(strReadme, strFresh) << "docs/velda-installer.md is behind --help: build update-installer-docs";
+  EXPECT_EQ(strReadme, strFresh) << "README.md is behind --help: build update-installer-docs";
   EXPECT_EQ(ReadSource("docs/velda-installer.1"), HelpToMan(HelpText()))
       << "docs/velda-installer.1 is behind --help: build update-installer-docs";
 }
