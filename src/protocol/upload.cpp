@@ -50,6 +50,22 @@ void StartUpload(CInstallerDlg& dlg, int nEntry, const CUploadPlan& upload) {
   dlg.NextBlock();
 }
 
+// The end every update statement shares: the entry must be ready and the plan sound, then the
+// first block goes out. fnPlan makes the plan from the entry's size.
+template <class FnPlan>
+void PlanAndStart(CInstallerDlg& dlg, int nEntry, FnPlan fnPlan) {
+  const CDataEntry& entry = dlg.m_aEntry[nEntry];
+  if (!IsEntryReady(dlg, entry)) {
+    return;
+  }
+  const CUploadPlan upload = fnPlan(entry.nSize);
+  if (upload.bScriptError) {
+    dlg.ShowScriptError();
+    return;
+  }
+  StartUpload(dlg, nEntry, upload);
+}
+
 }  // namespace
 
 void CInstallerDlg::ExecUpdateBlock() {
@@ -64,18 +80,9 @@ void CInstallerDlg::ExecUpdateBlock() {
     return;
   }
   const int e = static_cast<int>(nEntry);
-  CDataEntry& entry = m_aEntry[e];
   m_nCurEntry = e;
-  entry.nPos = nOffset;
-  if (!IsEntryReady(*this, entry)) {
-    return;
-  }
-  const CUploadPlan upload = PlanUpdateBlock(nAddress, nLength, entry.nSize, nOffset);
-  if (upload.bScriptError) {
-    ShowScriptError();
-    return;
-  }
-  StartUpload(*this, e, upload);
+  m_aEntry[e].nPos = nOffset;
+  PlanAndStart(*this, e, [&](UINT nSize) { return PlanUpdateBlock(nAddress, nLength, nSize, nOffset); });
 }
 
 void CInstallerDlg::ExecUpdateDevice() {
@@ -94,18 +101,9 @@ void CInstallerDlg::ExecUpdateDevice() {
     return;
   }
   const int e = static_cast<int>(nEntry);
-  CDataEntry& entry = m_aEntry[e];
   m_nCurEntry = e;
-  entry.nPos = nOffset;
-  if (!IsEntryReady(*this, entry)) {
-    return;
-  }
-  const CUploadPlan upload = PlanUpdateDevice(nAddress, nBlockSize, entry.nSize, nOffset);
-  if (upload.bScriptError) {
-    ShowScriptError();
-    return;
-  }
-  StartUpload(*this, e, upload);
+  m_aEntry[e].nPos = nOffset;
+  PlanAndStart(*this, e, [&](UINT nSize) { return PlanUpdateDevice(nAddress, nBlockSize, nSize, nOffset); });
 }
 
 void CInstallerDlg::ExecUpdateArea() {
@@ -128,15 +126,8 @@ void CInstallerDlg::ExecUpdateArea() {
     ShowScriptError();
     return;
   }
-  if (!IsEntryReady(*this, entry)) {
-    return;
-  }
-  const CUploadPlan upload = PlanUpdateArea(nAddress, nBlockSize, nLength, entry.nSize, nOffset);
-  if (upload.bScriptError) {
-    ShowScriptError();
-    return;
-  }
-  StartUpload(*this, 0, upload);
+  PlanAndStart(*this, 0,
+               [&](UINT nSize) { return PlanUpdateArea(nAddress, nBlockSize, nLength, nSize, nOffset); });
 }
 
 void CInstallerDlg::NextBlock() {

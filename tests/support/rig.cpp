@@ -61,6 +61,21 @@ std::vector<std::string> CTraceCollector::Of(char cDir) const {
   return out;
 }
 
+std::vector<std::pair<std::uint64_t, std::vector<std::uint8_t>>> CTraceCollector::Timed(char cDir) const {
+  std::lock_guard<std::mutex> lock(m_mx);
+  std::vector<std::pair<std::uint64_t, std::vector<std::uint8_t>>> out;
+  for (const std::string& l : m_aLines) {
+    const std::size_t n = l.find(' ');
+    if (n == std::string::npos || n + 2 >= l.size() || l[n + 1] != cDir) continue;
+    std::vector<std::uint8_t> aBytes;
+    for (std::size_t i = n + 3; i + 2 <= l.size(); i += 3) {
+      aBytes.push_back(static_cast<std::uint8_t>(std::stoul(l.substr(i, 2), nullptr, 16)));
+    }
+    out.emplace_back(std::stoull(l.substr(0, n)), std::move(aBytes));
+  }
+  return out;
+}
+
 CTestRig::CTestRig(const CRigOptions& opt) : m_dir(MakeTempFolder()) {
   m_pDriver = std::make_unique<CVirtualMidiDriver>(m_loop);
   SetMidiDriver(m_pDriver.get());
@@ -73,10 +88,11 @@ CTestRig::CTestRig(const CRigOptions& opt) : m_dir(MakeTempFolder()) {
   m_pApp->SetLockFolder(m_dir.string());
   m_pApp->SetPackagePath(PackagePath().string());
   m_loop.SetIdleHook([this](std::uint64_t nNext) { OnIdle(nNext); });
-  m_loop.SetDispatchObserver([this](fw::HWND h, fw::UINT msg, fw::WPARAM wParam, fw::LPARAM) {
+  m_loop.SetDispatchObserver([this](fw::HWND h, fw::UINT msg, fw::WPARAM wParam, fw::LPARAM lParam) {
     if (h != m_pApp->GetMainHwnd()) return;
     std::lock_guard<std::mutex> lock(m_mx);
     if (msg == fw::WM_COMMAND) m_commands.emplace_back(m_loop.Now(), fw::LOWORD(wParam));
+    if (msg == fw::WM_DEVICECHANGE) m_deviceChanges.push_back({m_loop.Now(), wParam, lParam});
   });
 }
 
@@ -123,6 +139,30 @@ bool CTestRig::SawCommand(fw::UINT nId) const {
   }
   return false;
 }
+
+std::size_t CTestRig::CountCommand(fw::UINT nId) const { return CommandTimes(nId).size(); }
+
+std::vector<std::uint64_t> CTestRig::CommandTimes(fw::UINT nId) const {
+  std::lock_guard<std::mutex> lock(m_mx);
+  std::vector<std::uint64_t> out;
+  for (const auto& [t, id] : m_commands) {
+    if (id == nId) out.push_back(t);
+  }
+  return out;
+}
+
+std::vector<CTestRig::CDeviceChange> CTestRig::DeviceChanges() const {
+  std::lock_guard<std::mutex> lock(m_mx);
+  return m_deviceChanges;
+}
+
+int CTestRig::InstrumentInDevice() const { return m_pInstrument != nullptr ? m_pInstrument->Link().InDeviceId() : -1; }
+
+int CTestRig::InstrumentOutDevice() const {
+  return m_pInstrument != nullptr ? m_pInstrument->Link().OutDeviceId() : -1;
+}
+
+void CTestRig::RunOnInstallerThread(std::function<void()> fn) { m_loop.ScheduleAfter(0, std::move(fn)); }
 
 void CTestRig::ThreadMain() {
   m_pApp->InitInstance();

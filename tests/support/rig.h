@@ -33,6 +33,8 @@ class CTraceCollector : public CTraceSink {
   std::vector<std::string> Lines() const;
   // The payloads of one direction ('>', '<' or '#'), in order.
   std::vector<std::string> Of(char cDir) const;
+  // The messages of one direction ('>' or '<') with their virtual times, bytes decoded.
+  std::vector<std::pair<std::uint64_t, std::vector<std::uint8_t>>> Timed(char cDir) const;
 
  private:
   const fw::CMsgLoop& m_loop;
@@ -73,6 +75,22 @@ class CTestRig {
   std::vector<std::pair<std::uint64_t, fw::UINT>> Commands() const;
   // Whether the command was dispatched at least once.
   bool SawCommand(fw::UINT nId) const;
+  // How often, and at which virtual times, the command was dispatched.
+  std::size_t CountCommand(fw::UINT nId) const;
+  std::vector<std::uint64_t> CommandTimes(fw::UINT nId) const;
+  // Every WM_DEVICECHANGE the main window received: virtual time, event type, event data.
+  struct CDeviceChange {
+    std::uint64_t nAt = 0;
+    fw::WPARAM nType = 0;
+    fw::LPARAM nData = 0;
+  };
+  std::vector<CDeviceChange> DeviceChanges() const;
+  // The driver ids of the simulated instrument's input and output devices (-1 without it).
+  int InstrumentInDevice() const;
+  int InstrumentOutDevice() const;
+  // Runs fn on the installer thread at the current virtual time, once the run goes on: the way
+  // to touch the program's state or post to it as the program itself would.
+  void RunOnInstallerThread(std::function<void()> fn);
 
   // Runs until fnCond holds at an idle point (checked on the installer thread), until the virtual
   // clock has advanced by nMaxMs, or until the program has ended or has nothing left to do.
@@ -111,6 +129,7 @@ class CTestRig {
   std::function<bool()> m_fnCond;
   std::uint64_t m_nDeadline = 0;
   std::vector<std::pair<std::uint64_t, fw::UINT>> m_commands;
+  std::vector<CDeviceChange> m_deviceChanges;
 };
 
 // Builds a package: the script inverted, then the named entries.
