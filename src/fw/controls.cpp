@@ -15,6 +15,21 @@ int Clamp(const CProgressState& st, long long v) {
 
 }  // namespace
 
+CControlTemplate MakeControl(int nId, EControlKind eKind, const char* pszText, int x, int y, int cx, int cy,
+                             bool bVisible, bool bEnabled) {
+  CControlTemplate c;
+  c.nId = nId;
+  c.eKind = eKind;
+  c.strText = pszText;
+  c.x = x;
+  c.y = y;
+  c.cx = cx;
+  c.cy = cy;
+  c.bVisible = bVisible;
+  c.bEnabled = bEnabled;
+  return c;
+}
+
 LRESULT ApplyProgressMessage(CProgressState& st, UINT msg, WPARAM wParam, LPARAM lParam) {
   const int nOld = st.nPos;
   switch (msg) {

@@ -21,6 +21,10 @@ struct CControlTemplate {
   bool bDefault = false;  // default push button
 };
 
+// One control of a template, as a resource script writes it.
+CControlTemplate MakeControl(int nId, EControlKind eKind, const char* pszText, int x, int y, int cx, int cy,
+                             bool bVisible = true, bool bEnabled = true);
+
 struct CDialogTemplate {
   int nId = 0;
   CString strCaption;

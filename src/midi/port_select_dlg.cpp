@@ -7,20 +7,6 @@ namespace velda {
 
 namespace {
 
-fw::CControlTemplate Ctl(int nId, fw::EControlKind eKind, const char* pszText, int x, int y, int cx, int cy,
-                         bool bEnabled = true) {
-  fw::CControlTemplate c;
-  c.nId = nId;
-  c.eKind = eKind;
-  c.strText = pszText;
-  c.x = x;
-  c.y = y;
-  c.cx = cx;
-  c.cy = cy;
-  c.bEnabled = bEnabled;
-  return c;
-}
-
 fw::CDialogTemplate Make() {
   using fw::EControlKind;
   fw::CDialogTemplate t;
@@ -31,17 +17,17 @@ fw::CDialogTemplate Make() {
   t.strFont = "System";
   t.nPointSize = 14;
   t.bSystemMenu = false;
-  fw::CControlTemplate ok = Ctl(fw::IDOK, EControlKind::Button, "OK", 60, 100, 50, 14);
+  fw::CControlTemplate ok = fw::MakeControl(fw::IDOK, EControlKind::Button, "OK", 60, 100, 50, 14);
   ok.bDefault = true;
   t.aControls = {
       ok,
-      Ctl(fw::IDCANCEL, EControlKind::Button, "Cancel", 120, 100, 50, 14),
-      Ctl(IDC_DEVICE, EControlKind::Combo, "", 12, 16, 160, 36, false),
-      Ctl(IDC_IN_PORT, EControlKind::Combo, "", 12, 44, 160, 40),
-      Ctl(IDC_OUT_PORT, EControlKind::Combo, "", 12, 76, 160, 44),
-      Ctl(-1, EControlKind::Static, "Device", 12, 8, 28, 8),
-      Ctl(-1, EControlKind::Static, "In Port", 12, 36, 32, 8),
-      Ctl(-1, EControlKind::Static, "Out Port", 12, 68, 32, 8),
+      fw::MakeControl(fw::IDCANCEL, EControlKind::Button, "Cancel", 120, 100, 50, 14),
+      fw::MakeControl(IDC_DEVICE, EControlKind::Combo, "", 12, 16, 160, 36, true, false),
+      fw::MakeControl(IDC_IN_PORT, EControlKind::Combo, "", 12, 44, 160, 40),
+      fw::MakeControl(IDC_OUT_PORT, EControlKind::Combo, "", 12, 76, 160, 44),
+      fw::MakeControl(-1, EControlKind::Static, "Device", 12, 8, 28, 8),
+      fw::MakeControl(-1, EControlKind::Static, "In Port", 12, 36, 32, 8),
+      fw::MakeControl(-1, EControlKind::Static, "Out Port", 12, 68, 32, 8),
   };
   return t;
 }

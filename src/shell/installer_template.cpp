@@ -7,21 +7,6 @@ namespace velda {
 
 namespace {
 
-fw::CControlTemplate Ctl(int nId, fw::EControlKind eKind, const char* pszText, int x, int y, int cx, int cy,
-                         bool bVisible = true, bool bEnabled = true) {
-  fw::CControlTemplate c;
-  c.nId = nId;
-  c.eKind = eKind;
-  c.strText = pszText;
-  c.x = x;
-  c.y = y;
-  c.cx = cx;
-  c.cy = cy;
-  c.bVisible = bVisible;
-  c.bEnabled = bEnabled;
-  return c;
-}
-
 fw::CDialogTemplate Make() {
   using fw::EControlKind;
   fw::CDialogTemplate t;
@@ -33,16 +18,16 @@ fw::CDialogTemplate Make() {
   t.nPointSize = 14;
   t.bSystemMenu = true;
   t.aControls = {
-      Ctl(IDC_PROGRESS_ALL, EControlKind::Progress, "", 52, 8, 158, 14),
-      Ctl(IDC_PROGRESS_DATA, EControlKind::Progress, "", 52, 24, 158, 14),
-      Ctl(IDC_MIDI_PORT, EControlKind::Button, "MIDI Port", 105, 49, 59, 14, true, false),
-      Ctl(fw::IDOK, EControlKind::Button, "Close", 170, 49, 48, 14, true, false),
-      Ctl(-1, EControlKind::Static, "All", 12, 12, 32, 8),
-      Ctl(-1, EControlKind::Static, "Data", 12, 28, 20, 8),
-      Ctl(fw::IDCANCEL, EControlKind::Button, "Cancel", 170, 49, 48, 14, false, true),
-      Ctl(-1, EControlKind::Static, "0", 52, 38, 10, 8),
-      Ctl(-1, EControlKind::Static, "100%", 202, 38, 22, 8),
-      Ctl(IDC_STATUS, EControlKind::Edit, "", 13, 50, 90, 12),
+      fw::MakeControl(IDC_PROGRESS_ALL, EControlKind::Progress, "", 52, 8, 158, 14),
+      fw::MakeControl(IDC_PROGRESS_DATA, EControlKind::Progress, "", 52, 24, 158, 14),
+      fw::MakeControl(IDC_MIDI_PORT, EControlKind::Button, "MIDI Port", 105, 49, 59, 14, true, false),
+      fw::MakeControl(fw::IDOK, EControlKind::Button, "Close", 170, 49, 48, 14, true, false),
+      fw::MakeControl(-1, EControlKind::Static, "All", 12, 12, 32, 8),
+      fw::MakeControl(-1, EControlKind::Static, "Data", 12, 28, 20, 8),
+      fw::MakeControl(fw::IDCANCEL, EControlKind::Button, "Cancel", 170, 49, 48, 14, false, true),
+      fw::MakeControl(-1, EControlKind::Static, "0", 52, 38, 10, 8),
+      fw::MakeControl(-1, EControlKind::Static, "100%", 202, 38, 22, 8),
+      fw::MakeControl(IDC_STATUS, EControlKind::Edit, "", 13, 50, 90, 12),
   };
   return t;
 }
