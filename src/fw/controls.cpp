@@ -30,6 +30,21 @@ CControlTemplate MakeControl(int nId, EControlKind eKind, const char* pszText, i
   return c;
 }
 
+std::map<int, CControlState> InitialControlStates(const CDialogTemplate& tmpl) {
+  std::map<int, CControlState> controls;
+  for (const CControlTemplate& ct : tmpl.aControls) {
+    if (ct.nId < 0) {
+      continue;
+    }
+    CControlState& st = controls[ct.nId];
+    st.tmpl = ct;
+    st.strText = ct.strText;
+    st.bEnabled = ct.bEnabled;
+    st.bVisible = ct.bVisible;
+  }
+  return controls;
+}
+
 LRESULT ApplyProgressMessage(CProgressState& st, UINT msg, WPARAM wParam, LPARAM lParam) {
   const int nOld = st.nPos;
   switch (msg) {

@@ -2,6 +2,7 @@
 // controls in dialog units; the framework keeps their state and tells the front end of changes.
 #pragma once
 
+#include <map>
 #include <vector>
 
 #include "fw/cstring.h"
@@ -55,5 +56,9 @@ struct CControlState {
   std::vector<CString> aItems;  // combo boxes
   int nCurSel = -1;
 };
+
+// The states a window's controls start with, by id, as its template gives them; labels without
+// an id hold none.
+std::map<int, CControlState> InitialControlStates(const CDialogTemplate& tmpl);
 
 }  // namespace fw

@@ -18,18 +18,7 @@ BOOL CWnd::CreateFromTemplate(const CDialogTemplate& tmpl) {
     return FALSE;
   }
   m_hWnd = m_pLoop->RegisterWindow(this);
-  m_controls.clear();
-  for (const CControlTemplate& ct : tmpl.aControls) {
-    if (ct.nId < 0) {
-      continue;  // plain labels hold no state
-    }
-    CControlState st;
-    st.tmpl = ct;
-    st.strText = ct.strText;
-    st.bEnabled = ct.bEnabled;
-    st.bVisible = ct.bVisible;
-    m_controls[ct.nId] = st;
-  }
+  m_controls = InitialControlStates(tmpl);
   if (CWinApp* pApp = AfxGetApp()) {
     pApp->OnWindowCreated(this);
   }

@@ -12,39 +12,15 @@
 #include "instrument/request_kind.h"
 #include "shell/texts.h"
 #include "support/rig.h"
+#include "support/scenario_util.h"
+#include "support/sent_requests.h"
 
 namespace velda::test {
 namespace {
 
 using V = std::vector<std::uint8_t>;
 
-V Pattern(std::size_t n, unsigned nSeed) {
-  V a(n);
-  std::uint32_t x = nSeed * 2654435761u + 1;
-  for (std::size_t i = 0; i < n; ++i) {
-    x = x * 1664525u + 1013904223u;
-    a[i] = static_cast<std::uint8_t>(x >> 24);
-  }
-  return a;
-}
-
 V Slice(const V& a, std::size_t nFrom, std::size_t n) { return V(a.begin() + static_cast<long>(nFrom), a.begin() + static_cast<long>(nFrom + n)); }
-
-std::vector<std::uint64_t> TimesOf(const CTestRig& rig, EInstrumentRequest eKind, std::vector<V>* pMsgs = nullptr) {
-  // Times come from the trace: "<ms> > F0 ...".
-  std::vector<std::uint64_t> a;
-  for (const std::string& line : rig.Trace().Lines()) {
-    const std::size_t n = line.find(' ');
-    if (line.compare(n + 1, 2, "> ") != 0) continue;
-    V msg;
-    for (std::size_t i = n + 3; i + 1 < line.size() + 1; i += 3) msg.push_back(static_cast<std::uint8_t>(std::stoul(line.substr(i, 2), nullptr, 16)));
-    if (sim::ClassifyRequest(msg.data(), msg.size()) == eKind) {
-      a.push_back(std::stoull(line.substr(0, n)));
-      if (pMsgs != nullptr) pMsgs->push_back(msg);
-    }
-  }
-  return a;
-}
 
 struct CPackage {
   V main = Pattern(10000, 1);
@@ -109,22 +85,21 @@ TEST(Installation, ACompleteInstallationWithTheInstrumentRestartingIntoUpdateMod
 
   // The recovery: the first mode-on makes the instrument restart; 10 s after the device change
   // the ports are closed, 7.5 s later reopened, 7.5 s later mode-on again, 5 s later once more.
-  std::vector<V> modeOn;
-  const auto tModeOn = TimesOf(rig, EInstrumentRequest::ModeOn, &modeOn);
-  ASSERT_EQ(tModeOn.size(), 3u);
+  const auto modeOn = SentOf(rig, EInstrumentRequest::ModeOn);
+  ASSERT_EQ(modeOn.size(), 3u);
   const V wantModeOn{0xF0, 0x43, 0x50, 0x03, 0x00, 0x00, 0x00, '#', '5', '1', '6', '8', '_', '1',
                      '9',  '9',  '4',  'K',  'E',  'S',  'T',  'R', 'A', 0xF7};
-  for (const V& m : modeOn) EXPECT_EQ(m, wantModeOn);
+  for (const CSentRequest& m : modeOn) EXPECT_EQ(m.aBytes, wantModeOn);
   std::uint64_t tChange = 0;
   for (const auto& [t, id] : rig.Commands()) {
     if (id == ID_STEP_DEVICE_SETTLED && tChange == 0) tChange = t - DEVICE_SETTLE_MS;
   }
-  ASSERT_GE(tChange, tModeOn[0]);
-  EXPECT_LE(tChange - tModeOn[0], 10u);  // the devices vanish as the instrument restarts
+  ASSERT_GE(tChange, modeOn[0].nAt);
+  EXPECT_LE(tChange - modeOn[0].nAt, 10u);  // the devices vanish as the instrument restarts
   // 10 s settle, the two closes with their 100 ms pauses, 7.5 s, the reopens, 7.5 s. The input's
   // old handle died with the restart, so its close skips the three stops.
-  EXPECT_EQ(tModeOn[1] - tChange, 10000u + 200u + 15000u);
-  EXPECT_EQ(tModeOn[2] - tModeOn[1], 5000u);
+  EXPECT_EQ(modeOn[1].nAt - tChange, 10000u + 200u + 15000u);
+  EXPECT_EQ(modeOn[2].nAt - modeOn[1].nAt, 5000u);
   EXPECT_EQ(rig.Instrument().Stats().Received(EInstrumentRequest::ModeOn), 3u);
 
   // What the instrument holds.
@@ -140,15 +115,14 @@ TEST(Installation, ACompleteInstallationWithTheInstrumentRestartingIntoUpdateMod
   EXPECT_FALSE(inst.InUpdateMode());
 
   // The 10000-byte entry in blocks of 1000 hex: 4096, 4096, 1808 at A, A+1000, A+2000.
-  std::vector<V> starts;
-  TimesOf(rig, EInstrumentRequest::BlockStart, &starts);
+  const auto starts = SentOf(rig, EInstrumentRequest::BlockStart);
   ASSERT_GE(starts.size(), 3u);
-  auto Digits = [](const V& m) { return std::string(m.begin() + 7, m.begin() + 23); };
+  auto Digits = [](const CSentRequest& m) { return std::string(m.aBytes.begin() + 7, m.aBytes.begin() + 23); };
   EXPECT_EQ(Digits(starts[0]), "0020000000001000");
   EXPECT_EQ(Digits(starts[1]), "0020100000001000");
   EXPECT_EQ(Digits(starts[2]), "0020200000000710");
   // The final baud reset closes the run, once after RESET_BAUDRATE's own.
-  EXPECT_EQ(TimesOf(rig, EInstrumentRequest::BaudReset).size(), 2u);
+  EXPECT_EQ(SentOf(rig, EInstrumentRequest::BaudReset).size(), 2u);
 }
 
 TEST(Installation, SixteenMegabytesInVirtualTimeMatchTheMemoryDump) {

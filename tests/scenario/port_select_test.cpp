@@ -15,6 +15,8 @@
 #include "midi/port_select_dlg.h"
 #include "shell/texts.h"
 #include "support/rig.h"
+#include "support/scenario_util.h"
+#include "support/sent_requests.h"
 
 namespace velda::test {
 namespace {
@@ -26,18 +28,6 @@ constexpr std::uint32_t kBase = 0x200000;
 constexpr std::uint8_t kDevice = 1;
 const V kInquiry{0xF0, 0x43, 0x50, 0x03, 0x00, 0x00, 0x02, 0xF7};
 
-V Pattern(std::size_t n, unsigned nSeed) {
-  V a(n);
-  for (std::size_t i = 0; i < n; ++i) a[i] = static_cast<std::uint8_t>((i * 53 + nSeed + i / 251) & 0xFF);
-  return a;
-}
-
-std::string Script(const std::vector<std::string>& aLines) {
-  std::string str;
-  for (const std::string& s : aLines) str += s + "\r\n";
-  return str;
-}
-
 const std::string kUploadScript = Script({
     "KEYWORD,#5168_1994KESTRA",
     "SET_UPDATE_MODE_ON",
@@ -47,36 +37,9 @@ const std::string kUploadScript = Script({
     "SET_UPDATE_MODE_OFF",
 });
 
-std::vector<CBoxRecord> BoxesWith(CTestRig& rig, const char* pszText) {
-  std::vector<CBoxRecord> a;
-  for (const CBoxRecord& b : rig.View().Boxes()) {
-    if (b.strText == pszText) a.push_back(b);
-  }
-  return a;
-}
-
 std::size_t CountNotes(const CTestRig& rig, const std::string& strNote) {
   const auto notes = rig.Trace().Of('#');
   return static_cast<std::size_t>(std::count(notes.begin(), notes.end(), strNote));
-}
-
-std::vector<std::string> BarEvents(CTestRig& rig, int nId) {
-  const std::string strPrefix = "progress " + std::to_string(nId) + " ";
-  std::vector<std::string> a;
-  for (const std::string& e : rig.View().Events()) {
-    if (e.rfind(strPrefix, 0) == 0) a.push_back(e.substr(strPrefix.size()));
-  }
-  return a;
-}
-
-std::vector<R> KindsOf(const std::vector<V>& aMessages) {
-  std::vector<R> a;
-  for (const V& msg : aMessages) {
-    const auto e = sim::ClassifyRequest(msg.data(), msg.size());
-    EXPECT_TRUE(e.has_value()) << "a message the instrument cannot read";
-    if (e) a.push_back(*e);
-  }
-  return a;
 }
 
 // The program started with questions answered OK, run until it waits for the user.

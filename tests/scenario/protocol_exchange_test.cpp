@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -12,9 +11,10 @@
 #include "midi/driver/midi_driver.h"
 #include "midi/driver/virtual/instrument_link.h"
 #include "midi/driver/virtual/virtual_midi_driver.h"
-#include "midi/trace.h"
 #include "shell/texts.h"
 #include "support/rig.h"
+#include "support/scenario_util.h"
+#include "support/sent_requests.h"
 
 namespace velda::test {
 namespace {
@@ -24,34 +24,6 @@ using R = EInstrumentRequest;
 
 constexpr std::uint32_t kBase = 0x200000;
 constexpr std::uint8_t kDevice = 1;
-
-V Pattern(std::size_t n, unsigned nSeed = 7) {
-  V a(n);
-  for (std::size_t i = 0; i < n; ++i) a[i] = static_cast<std::uint8_t>((i * 131 + nSeed + i / 256) & 0xFF);
-  return a;
-}
-
-std::string Script(const std::vector<std::string>& aLines) {
-  std::string str;
-  for (const std::string& s : aLines) str += s + "\r\n";
-  return str;
-}
-
-class CCollectTrace : public CTraceSink {
- public:
-  void OnTraceLine(char cDir, const std::string& strPayload) override {
-    std::lock_guard<std::mutex> lock(m_mx);
-    m_aLines.emplace_back(std::string(1, cDir) + " " + strPayload);
-  }
-  std::vector<std::string> Lines() const {
-    std::lock_guard<std::mutex> lock(m_mx);
-    return m_aLines;
-  }
-
- private:
-  mutable std::mutex m_mx;
-  std::vector<std::string> m_aLines;
-};
 
 // The program, the virtual driver and the instrument on its devices. The driver is set up on the
 // rig's loop and must go before it, but only after the program has closed its ports.
@@ -66,7 +38,6 @@ class ProtocolExchange : public ::testing::Test {
     config.bRestartOnModeOn = false;
     m_pInstrument = std::make_unique<CSimInstrument>(config, *m_pLink);
     m_pLink->SetReceiver([this](V msg) { m_pInstrument->OnMessage(msg.data(), msg.size()); });
-    SetTraceSink(&m_trace);
     m_pRig->SetPackage(MakePackage(strScript, aEntries));
     if (bDefaultAnswers) m_pRig->View().SetDefaultAnswer(fw::IDOK);
   }
@@ -77,7 +48,6 @@ class ProtocolExchange : public ::testing::Test {
       m_pRig->CloseBox();
       m_pRig->RunToEnd(600'000);
     }
-    SetTraceSink(nullptr);
     if (m_pLink != nullptr) m_pLink->SetReceiver(nullptr);
     m_pInstrument.reset();
     m_pLink.reset();
@@ -91,40 +61,14 @@ class ProtocolExchange : public ::testing::Test {
 
   // Every request the installer handed to the instrument's output device, in order.
   std::vector<V> Sent() const { return m_pDriver->OutMessages(m_pLink->OutDeviceId()); }
-  std::vector<R> SentKinds() const {
-    std::vector<R> a;
-    for (const V& msg : Sent()) {
-      const auto e = sim::ClassifyRequest(msg.data(), msg.size());
-      EXPECT_TRUE(e.has_value()) << "a message the instrument cannot read";
-      if (e) a.push_back(*e);
-    }
-    return a;
-  }
-  std::vector<V> SentOf(R eKind) const {
-    std::vector<V> a;
-    for (const V& msg : Sent()) {
-      if (sim::ClassifyRequest(msg.data(), msg.size()) == eKind) a.push_back(msg);
-    }
-    return a;
-  }
-  std::size_t CountCommand(fw::UINT nId) const {
-    std::size_t n = 0;
-    for (const auto& [t, id] : m_pRig->Commands()) n += id == nId ? 1 : 0;
-    return n;
-  }
-  std::vector<CBoxRecord> BoxesWith(const char* pszText) const {
-    std::vector<CBoxRecord> a;
-    for (const CBoxRecord& b : m_pRig->View().Boxes()) {
-      if (b.strText == pszText) a.push_back(b);
-    }
-    return a;
-  }
+  std::vector<R> SentKinds() const { return KindsOf(Sent()); }
+  std::vector<V> SentOf(R eKind) const { return MessagesOf(Sent(), eKind); }
   void InjectReply(const V& aBytes, std::uint32_t nDelayMs) {
     m_pDriver->InjectBytes(m_pLink->InDeviceId(), aBytes, nDelayMs);
   }
   std::size_t ReceivedTraced(const std::string& strPrefix) const {
     std::size_t n = 0;
-    for (const std::string& s : m_trace.Lines()) n += s.rfind("< " + strPrefix, 0) == 0 ? 1 : 0;
+    for (const std::string& s : m_pRig->Trace().Of('<')) n += s.rfind(strPrefix, 0) == 0 ? 1 : 0;
     return n;
   }
 
@@ -132,17 +76,7 @@ class ProtocolExchange : public ::testing::Test {
   std::unique_ptr<CVirtualMidiDriver> m_pDriver;
   std::unique_ptr<CVirtualInstrumentLink> m_pLink;
   std::unique_ptr<CSimInstrument> m_pInstrument;
-  CCollectTrace m_trace;
 };
-
-CFaultRule Fault(EInstrumentFault eFault, R eRequest, std::uint32_t nOccurrence = 1, std::uint32_t nCount = 1) {
-  CFaultRule rule;
-  rule.eFault = eFault;
-  rule.eRequest = eRequest;
-  rule.nOccurrence = nOccurrence;
-  rule.nCount = nCount;
-  return rule;
-}
 
 CInstrumentConfig WithFaults(std::vector<CFaultRule> aRules) {
   CInstrumentConfig config;
@@ -166,7 +100,7 @@ TEST_F(ProtocolExchange, UploadWritesTheEntryBlockByBlock) {
   Start(kUploadScript, {{"firm", aData}});
   ASSERT_TRUE(Rig().RunToEnd());
 
-  ASSERT_EQ(BoxesWith(TXT_COMPLETED).size(), 1u);
+  ASSERT_EQ(BoxesWith(Rig(), TXT_COMPLETED).size(), 1u);
   EXPECT_EQ(Instrument().ReadRange(kDevice, kBase, aData.size()), aData);
   EXPECT_EQ(Instrument().Stats().nChecksumsMatched, 3u);
   EXPECT_EQ(Instrument().Stats().nMalformed, 0u);
@@ -193,7 +127,7 @@ TEST_F(ProtocolExchange, UploadWritesTheEntryBlockByBlock) {
   // The Data bar spans the whole entry plus one.
   const auto events = Rig().View().Events();
   EXPECT_NE(std::find(events.begin(), events.end(), "progress 1005 0 10001 0"), events.end());
-  EXPECT_EQ(CountCommand(ID_STEP_ADVANCE_DATA_PROGRESS), 5u);
+  EXPECT_EQ(Rig().CountCommand(ID_STEP_ADVANCE_DATA_PROGRESS), 5u);
 }
 
 TEST_F(ProtocolExchange, UploadBlockBeyondTheEntryAnnouncesOnlyTheBytesThatRemain) {
@@ -202,7 +136,7 @@ TEST_F(ProtocolExchange, UploadBlockBeyondTheEntryAnnouncesOnlyTheBytesThatRemai
                 "SET_UPDATE_MODE_OFF"}),
         {{"firm", aData}});
   ASSERT_TRUE(Rig().RunToEnd());
-  ASSERT_EQ(BoxesWith(TXT_COMPLETED).size(), 1u);
+  ASSERT_EQ(BoxesWith(Rig(), TXT_COMPLETED).size(), 1u);
   const std::vector<V> aStarts = SentOf(R::BlockStart);
   ASSERT_EQ(aStarts.size(), 1u);
   EXPECT_EQ(std::string(aStarts[0].begin() + 7, aStarts[0].end() - 1), "0000010000000030");
@@ -221,8 +155,8 @@ TEST_F(ProtocolExchange, UploadsWithNothingLeftGoOnWithTheNextStatement) {
                 "SET_UPDATE_MODE_OFF"}),
         {{"firm", aData}});
   ASSERT_TRUE(Rig().RunToEnd());
-  ASSERT_EQ(BoxesWith(TXT_COMPLETED).size(), 1u);
-  EXPECT_TRUE(BoxesWith(TXT_SCRIPT_ERROR).empty());
+  ASSERT_EQ(BoxesWith(Rig(), TXT_COMPLETED).size(), 1u);
+  EXPECT_TRUE(BoxesWith(Rig(), TXT_SCRIPT_ERROR).empty());
   EXPECT_TRUE(SentOf(R::BlockStart).empty());
   EXPECT_EQ(SentOf(R::ModeOff).size(), 1u);
 }
@@ -233,7 +167,7 @@ TEST_F(ProtocolExchange, UpdateAreaUploadsFromEntryZeroWhateverItsThirdArgumentS
                 "UPDATE_AREA,4000,100,7,10,250", "SET_UPDATE_MODE_OFF"}),
         {{"firm", aData}});
   ASSERT_TRUE(Rig().RunToEnd());
-  ASSERT_EQ(BoxesWith(TXT_COMPLETED).size(), 1u);
+  ASSERT_EQ(BoxesWith(Rig(), TXT_COMPLETED).size(), 1u);
   EXPECT_EQ(SentOf(R::BlockStart).size(), 3u);
   EXPECT_EQ(Instrument().ReadRange(kDevice, 0x4000, 0x250), V(aData.begin() + 0x10, aData.begin() + 0x260));
   EXPECT_EQ(Instrument().Stats().nChecksumsMatched, 3u);
@@ -248,8 +182,8 @@ TEST_P(ProtocolScriptError, HaltsWithoutSendingOrWaiting) {
                 "SET_UPDATE_MODE_OFF"}),
         {{"firm", Pattern(0x50)}});
   Rig().RunFor(600'000);
-  ASSERT_EQ(BoxesWith(TXT_SCRIPT_ERROR).size(), 1u);
-  EXPECT_TRUE(BoxesWith(TXT_TIME_OUT).empty());
+  ASSERT_EQ(BoxesWith(Rig(), TXT_SCRIPT_ERROR).size(), 1u);
+  EXPECT_TRUE(BoxesWith(Rig(), TXT_TIME_OUT).empty());
   const std::vector<R> want{R::Inquiry, R::ModeOn, R::SetDevice};
   EXPECT_EQ(SentKinds(), want);
   ASSERT_NE(Rig().Dlg(), nullptr);
@@ -277,7 +211,7 @@ TEST_F(ProtocolExchange, TheLongestKeywordIsSent) {
   config.strKeyword = strKey;
   Start(Script({"KEYWORD," + strKey, "SET_UPDATE_MODE_ON", "SET_UPDATE_MODE_OFF"}), {}, config);
   ASSERT_TRUE(Rig().RunToEnd());
-  ASSERT_EQ(BoxesWith(TXT_COMPLETED).size(), 1u);
+  ASSERT_EQ(BoxesWith(Rig(), TXT_COMPLETED).size(), 1u);
   const std::vector<V> aModeOn = SentOf(R::ModeOn);
   ASSERT_EQ(aModeOn.size(), 1u);
   EXPECT_EQ(aModeOn[0].size(), 52u);
@@ -292,30 +226,30 @@ TEST_F(ProtocolExchange, APacketAnswered02IsResentUnchangedUpToThreeTimes) {
   const V aData = Pattern(3000);
   Start(kUploadScript, {{"firm", aData}}, WithFaults({Fault(EInstrumentFault::Status02, R::DataPacket, 1, 3)}));
   ASSERT_TRUE(Rig().RunToEnd());
-  ASSERT_EQ(BoxesWith(TXT_COMPLETED).size(), 1u);
+  ASSERT_EQ(BoxesWith(Rig(), TXT_COMPLETED).size(), 1u);
   const std::vector<V> aPackets = SentOf(R::DataPacket);
   ASSERT_EQ(aPackets.size(), 5u);  // the first packet four times, then the second
   for (int i = 1; i < 4; ++i) EXPECT_EQ(aPackets[i], aPackets[0]);
   EXPECT_NE(aPackets[4], aPackets[0]);
-  EXPECT_EQ(CountCommand(ID_MARK_RESENT), 3u);
+  EXPECT_EQ(Rig().CountCommand(ID_MARK_RESENT), 3u);
   EXPECT_EQ(Instrument().ReadRange(kDevice, kBase, aData.size()), aData);
   // The block sum and the Data bar counted the packet once.
   EXPECT_EQ(Instrument().Stats().nChecksumsMatched, 1u);
-  EXPECT_EQ(CountCommand(ID_STEP_ADVANCE_DATA_PROGRESS), 2u);
+  EXPECT_EQ(Rig().CountCommand(ID_STEP_ADVANCE_DATA_PROGRESS), 2u);
 }
 
 TEST_F(ProtocolExchange, AFourth02AskingForAFifthSendIsARefusal) {
   Start(kUploadScript, {{"firm", Pattern(3000)}},
         WithFaults({Fault(EInstrumentFault::Status02, R::DataPacket, 1, 4)}));
   ASSERT_TRUE(Rig().RunToEnd());
-  const auto boxes = BoxesWith(TXT_REFUSED);
+  const auto boxes = BoxesWith(Rig(), TXT_REFUSED);
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].uType, fw::MB_OK | fw::MB_ICONSTOP);
   EXPECT_EQ(boxes[0].strCaption, TXT_APP_TITLE);
   EXPECT_EQ(SentOf(R::DataPacket).size(), 4u);
   EXPECT_EQ(SentKinds().back(), R::DataPacket);  // neither mode off nor a baud reset follows
-  EXPECT_EQ(CountCommand(ID_MARK_UPLOAD_FAILED), 1u);
-  EXPECT_TRUE(BoxesWith(TXT_COMPLETED).empty());
+  EXPECT_EQ(Rig().CountCommand(ID_MARK_UPLOAD_FAILED), 1u);
+  EXPECT_TRUE(BoxesWith(Rig(), TXT_COMPLETED).empty());
 }
 
 class ProtocolRefusal : public ProtocolExchange, public ::testing::WithParamInterface<R> {};
@@ -325,11 +259,11 @@ TEST_P(ProtocolRefusal, ShowsTheErrorAndClosesWithoutSendingMore) {
                 "UPDATE_DEVICE,200000,1000,0", "RESET_BAUDRATE", "SET_UPDATE_MODE_OFF"}),
         {{"firm", Pattern(5000)}}, WithFaults({Fault(EInstrumentFault::Refuse, GetParam())}));
   ASSERT_TRUE(Rig().RunToEnd());
-  const auto boxes = BoxesWith(TXT_REFUSED);
+  const auto boxes = BoxesWith(Rig(), TXT_REFUSED);
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].uType, fw::MB_OK | fw::MB_ICONSTOP);
-  EXPECT_TRUE(BoxesWith(TXT_COMPLETED).empty());
-  EXPECT_TRUE(BoxesWith(TXT_TIME_OUT).empty());
+  EXPECT_TRUE(BoxesWith(Rig(), TXT_COMPLETED).empty());
+  EXPECT_TRUE(BoxesWith(Rig(), TXT_TIME_OUT).empty());
   EXPECT_EQ(SentKinds().back(), GetParam());
   EXPECT_EQ(SentOf(R::ModeOff).size(), 0u);
 }
@@ -342,8 +276,8 @@ TEST_F(ProtocolExchange, ModeRepliesCountAsAcceptedWhateverTheirStatus) {
   Start(Script({"SET_UPDATE_MODE_ON", "SET_UPDATE_MODE_OFF"}), {},
         WithFaults({Fault(EInstrumentFault::Refuse, R::ModeOn), Fault(EInstrumentFault::Refuse, R::ModeOff)}));
   ASSERT_TRUE(Rig().RunToEnd());
-  EXPECT_EQ(BoxesWith(TXT_COMPLETED).size(), 1u);
-  EXPECT_TRUE(BoxesWith(TXT_REFUSED).empty());
+  EXPECT_EQ(BoxesWith(Rig(), TXT_COMPLETED).size(), 1u);
+  EXPECT_TRUE(BoxesWith(Rig(), TXT_REFUSED).empty());
   EXPECT_EQ(Instrument().Stats().nFaultsApplied, 2u);
   const std::vector<R> want{R::Inquiry, R::ModeOn, R::ModeOff, R::BaudReset};
   EXPECT_EQ(SentKinds(), want);
@@ -354,8 +288,8 @@ TEST_F(ProtocolExchange, ModeRepliesCountAsAcceptedWhateverTheirStatus) {
 
 TEST_F(ProtocolExchange, WithoutAnAnswerTheInquiryGoesOut31TimesAndTimesOutAfter15s) {
   Start(kUploadScript, {}, WithFaults({Fault(EInstrumentFault::NoReply, R::Inquiry, 1, 1000)}));
-  ASSERT_TRUE(Rig().RunUntil([&] { return !BoxesWith(TXT_TIME_OUT).empty(); }));
-  const auto boxes = BoxesWith(TXT_TIME_OUT);
+  ASSERT_TRUE(Rig().RunUntil([&] { return !BoxesWith(Rig(), TXT_TIME_OUT).empty(); }));
+  const auto boxes = BoxesWith(Rig(), TXT_TIME_OUT);
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].uType, fw::MB_OK | fw::MB_ICONEXCLAMATION);
   std::uint64_t tFirst = 0;
@@ -370,7 +304,7 @@ TEST_F(ProtocolExchange, WithoutAnAnswerTheInquiryGoesOut31TimesAndTimesOutAfter
 
   // The final reset follows; its wait never times out and the window is the user's again.
   Rig().RunFor(600'000);
-  EXPECT_EQ(BoxesWith(TXT_TIME_OUT).size(), 1u);
+  EXPECT_EQ(BoxesWith(Rig(), TXT_TIME_OUT).size(), 1u);
   EXPECT_EQ(SentOf(R::Inquiry).size(), 31u);
   EXPECT_EQ(SentKinds().back(), R::BaudReset);
   EXPECT_TRUE(Rig().View().IsEnabled(IDC_MIDI_PORT));
@@ -380,12 +314,12 @@ TEST_F(ProtocolExchange, WithoutAnAnswerTheInquiryGoesOut31TimesAndTimesOutAfter
 
 TEST_F(ProtocolExchange, AWriteBlockTimesOutAfter63AndAHalfSeconds) {
   Start(kUploadScript, {{"firm", Pattern(100)}}, WithFaults({Fault(EInstrumentFault::NoReply, R::WriteBlock)}));
-  ASSERT_TRUE(Rig().RunUntil([&] { return !BoxesWith(TXT_TIME_OUT).empty(); }));
+  ASSERT_TRUE(Rig().RunUntil([&] { return !BoxesWith(Rig(), TXT_TIME_OUT).empty(); }));
   std::uint64_t tSent = 0;
   for (const auto& [t, id] : Rig().Commands()) {
     if (id == ID_STEP_WRITE_BLOCK) tSent = t;
   }
-  EXPECT_EQ(BoxesWith(TXT_TIME_OUT)[0].nShownAt - tSent, 63'500u);
+  EXPECT_EQ(BoxesWith(Rig(), TXT_TIME_OUT)[0].nShownAt - tSent, 63'500u);
 }
 
 TEST_F(ProtocolExchange, AReplyThatComesWhileTheTimeOutBoxIsOpenIsLate) {
@@ -393,19 +327,19 @@ TEST_F(ProtocolExchange, AReplyThatComesWhileTheTimeOutBoxIsOpenIsLate) {
         false);
   for (int i = 0; i < 4; ++i) Rig().View().QueueAnswer(fw::IDOK);
   Rig().View().QueueAnswer(fw::IDOK, 5000);  // the user reads the time-out box for 5 s
-  ASSERT_TRUE(Rig().RunUntil([&] { return !BoxesWith(TXT_TIME_OUT).empty(); }));
+  ASSERT_TRUE(Rig().RunUntil([&] { return !BoxesWith(Rig(), TXT_TIME_OUT).empty(); }));
   InjectReply({0xF0, 0x43, 0x50, 0x03, 0x00, 0x01, 0x42, 0x01, 0xF7}, 1000);
   Rig().RunFor(60'000);
-  EXPECT_EQ(CountCommand(ID_REPLY_BLOCK_START), 1u);
-  EXPECT_EQ(CountCommand(ID_STEP_BEGIN_BLOCK_DATA), 0u);
+  EXPECT_EQ(Rig().CountCommand(ID_REPLY_BLOCK_START), 1u);
+  EXPECT_EQ(Rig().CountCommand(ID_STEP_BEGIN_BLOCK_DATA), 0u);
   EXPECT_TRUE(SentOf(R::DataPacket).empty());
-  EXPECT_EQ(BoxesWith(TXT_TIME_OUT).size(), 1u);
+  EXPECT_EQ(BoxesWith(Rig(), TXT_TIME_OUT).size(), 1u);
 }
 
 TEST_F(ProtocolExchange, AForeignReplyIsNoReply) {
   Start(kUploadScript, {{"firm", Pattern(100)}}, WithFaults({Fault(EInstrumentFault::ForeignReply, R::SetDevice)}));
-  ASSERT_TRUE(Rig().RunUntil([&] { return !BoxesWith(TXT_TIME_OUT).empty(); }));
-  EXPECT_EQ(CountCommand(ID_REPLY_SET_DEVICE), 0u);
+  ASSERT_TRUE(Rig().RunUntil([&] { return !BoxesWith(Rig(), TXT_TIME_OUT).empty(); }));
+  EXPECT_EQ(Rig().CountCommand(ID_REPLY_SET_DEVICE), 0u);
   EXPECT_TRUE(SentOf(R::BlockStart).empty());
 }
 
@@ -419,16 +353,16 @@ TEST_F(ProtocolExchange, SplitAndDoubledRepliesAreEachHandledOnce) {
                     Fault(EInstrumentFault::DoubleReply, R::DataPacket, 1, 100),
                     Fault(EInstrumentFault::SplitReply, R::BlockChecksum, 1, 100)}));
   ASSERT_TRUE(Rig().RunToEnd());
-  ASSERT_EQ(BoxesWith(TXT_COMPLETED).size(), 1u);
+  ASSERT_EQ(BoxesWith(Rig(), TXT_COMPLETED).size(), 1u);
   EXPECT_EQ(Instrument().ReadRange(kDevice, kBase, aData.size()), aData);
   const std::size_t nPackets = SentOf(R::DataPacket).size();
   EXPECT_EQ(nPackets, 5u);  // 4096 + 4096 + 808: two, two and one, none skipped or repeated
   EXPECT_EQ(Instrument().Stats().nPacketsResent, 0u);
   // Each copy of a doubled reply is received and announced; the second finds nothing awaited.
   EXPECT_EQ(ReceivedTraced("F0 43 50 03 00 03 40"), 2 * nPackets);
-  EXPECT_EQ(CountCommand(ID_REPLY_DATA_PACKET), 2 * nPackets);
+  EXPECT_EQ(Rig().CountCommand(ID_REPLY_DATA_PACKET), 2 * nPackets);
   EXPECT_EQ(ReceivedTraced("F0 43 50 03 00 01 42"), 3u);
-  EXPECT_EQ(CountCommand(ID_REPLY_BLOCK_START), 3u);
+  EXPECT_EQ(Rig().CountCommand(ID_REPLY_BLOCK_START), 3u);
 }
 
 TEST_F(ProtocolExchange, RepliesBeforeTheInstallationStartsHaveNoEffect) {
@@ -437,11 +371,11 @@ TEST_F(ProtocolExchange, RepliesBeforeTheInstallationStartsHaveNoEffect) {
   config.faultPlan.aUnsolicited.push_back({1500, {0xF0, 0x43, 0x50, 0x03, 0x00, 0x00, 0x40, 0x01, 0xF7}});
   Start(kUploadScript, {{"firm", Pattern(100)}}, config);
   ASSERT_TRUE(Rig().RunToEnd());
-  ASSERT_EQ(BoxesWith(TXT_COMPLETED).size(), 1u);
+  ASSERT_EQ(BoxesWith(Rig(), TXT_COMPLETED).size(), 1u);
   // The early inquiry reply was received but not announced: only the real one was.
   EXPECT_EQ(ReceivedTraced("F0 43 50 03 00 00 42"), 2u);
-  EXPECT_EQ(CountCommand(ID_REPLY_INQUIRY), 1u);
-  EXPECT_EQ(CountCommand(ID_REPLY_MODE_ON), 1u);
+  EXPECT_EQ(Rig().CountCommand(ID_REPLY_INQUIRY), 1u);
+  EXPECT_EQ(Rig().CountCommand(ID_REPLY_MODE_ON), 1u);
 }
 
 TEST_F(ProtocolExchange, ALateReplyIsIgnored) {
@@ -450,9 +384,9 @@ TEST_F(ProtocolExchange, ALateReplyIsIgnored) {
   // A second set-device answer, while the installer waits for something else.
   InjectReply({0xF0, 0x43, 0x50, 0x03, 0x00, 0x01, 0x41, 0x00, 0xF7}, 0);
   ASSERT_TRUE(Rig().RunToEnd());
-  EXPECT_EQ(BoxesWith(TXT_COMPLETED).size(), 1u);
-  EXPECT_TRUE(BoxesWith(TXT_REFUSED).empty());
-  EXPECT_EQ(CountCommand(ID_REPLY_SET_DEVICE), 2u);
+  EXPECT_EQ(BoxesWith(Rig(), TXT_COMPLETED).size(), 1u);
+  EXPECT_TRUE(BoxesWith(Rig(), TXT_REFUSED).empty());
+  EXPECT_EQ(Rig().CountCommand(ID_REPLY_SET_DEVICE), 2u);
 }
 
 TEST_F(ProtocolExchange, AGroup05Command43ReplyIsAnnouncedAndLeavesTheNextReplyAlone) {
@@ -461,9 +395,9 @@ TEST_F(ProtocolExchange, AGroup05Command43ReplyIsAnnouncedAndLeavesTheNextReplyA
   // Status 00 in it: were its bytes taken for the next reply, that one would read as refused.
   InjectReply({0xF0, 0x43, 0x50, 0x03, 0x00, 0x05, 0x43, 0x00, 0xF7}, 0);
   ASSERT_TRUE(Rig().RunToEnd());
-  EXPECT_EQ(CountCommand(ID_MARK_REPLY_05C), 1u);
-  EXPECT_EQ(BoxesWith(TXT_COMPLETED).size(), 1u);
-  EXPECT_TRUE(BoxesWith(TXT_REFUSED).empty());
+  EXPECT_EQ(Rig().CountCommand(ID_MARK_REPLY_05C), 1u);
+  EXPECT_EQ(BoxesWith(Rig(), TXT_COMPLETED).size(), 1u);
+  EXPECT_TRUE(BoxesWith(Rig(), TXT_REFUSED).empty());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -492,9 +426,9 @@ TEST_F(ProtocolExchange, AnEqualAreaSkipsTheUpload) {
   const V aData = Pattern(0x40);
   Start(kAreaScript, {{"firm", aData}}, WithMemory(aData));
   ASSERT_TRUE(Rig().RunToEnd());
-  ASSERT_EQ(BoxesWith(TXT_COMPLETED).size(), 1u);
+  ASSERT_EQ(BoxesWith(Rig(), TXT_COMPLETED).size(), 1u);
   EXPECT_TRUE(SentOf(R::BlockStart).empty());
-  EXPECT_EQ(CountCommand(ID_AREA_MATCH), 1u);
+  EXPECT_EQ(Rig().CountCommand(ID_AREA_MATCH), 1u);
   const std::vector<V> aChecks = SentOf(R::AreaCheck);
   ASSERT_EQ(aChecks.size(), 1u);
   EXPECT_EQ(std::string(aChecks[0].begin() + 7, aChecks[0].end() - 1), "004000200000");
@@ -506,8 +440,8 @@ TEST_F(ProtocolExchange, ADamagedAreaReplyCountsAsDifferent) {
   config.faultPlan.aRules.push_back(Fault(EInstrumentFault::CorruptReply, R::AreaCheck));
   Start(kAreaScript, {{"firm", aData}}, config);
   ASSERT_TRUE(Rig().RunToEnd());
-  ASSERT_EQ(BoxesWith(TXT_COMPLETED).size(), 1u);
-  EXPECT_EQ(CountCommand(ID_AREA_MISMATCH), 1u);
+  ASSERT_EQ(BoxesWith(Rig(), TXT_COMPLETED).size(), 1u);
+  EXPECT_EQ(Rig().CountCommand(ID_AREA_MISMATCH), 1u);
   EXPECT_EQ(SentOf(R::BlockStart).size(), 1u);
 }
 
@@ -515,10 +449,10 @@ TEST_F(ProtocolExchange, ADoubledAreaReplyIsComparedOnce) {
   const V aData = Pattern(0x40);
   Start(kAreaScript, {{"firm", aData}}, WithFaults({Fault(EInstrumentFault::DoubleReply, R::AreaCheck)}));
   ASSERT_TRUE(Rig().RunToEnd());
-  ASSERT_EQ(BoxesWith(TXT_COMPLETED).size(), 1u);
-  EXPECT_EQ(CountCommand(ID_REPLY_AREA_CHECK), 2u);
-  EXPECT_EQ(CountCommand(ID_MARK_AREA_CHECK_REPLY), 2u);
-  EXPECT_EQ(CountCommand(ID_STEP_COMPARE_AREA), 1u);
+  ASSERT_EQ(BoxesWith(Rig(), TXT_COMPLETED).size(), 1u);
+  EXPECT_EQ(Rig().CountCommand(ID_REPLY_AREA_CHECK), 2u);
+  EXPECT_EQ(Rig().CountCommand(ID_MARK_AREA_CHECK_REPLY), 2u);
+  EXPECT_EQ(Rig().CountCommand(ID_STEP_COMPARE_AREA), 1u);
   EXPECT_EQ(SentOf(R::BlockStart).size(), 1u);
   EXPECT_EQ(SentOf(R::ModeOff).size(), 1u);
   EXPECT_EQ(Instrument().ReadRange(kDevice, kBase, aData.size()), aData);

@@ -16,6 +16,8 @@
 #include "midi/midi_in_port.h"
 #include "shell/texts.h"
 #include "support/rig.h"
+#include "support/scenario_util.h"
+#include "support/sent_requests.h"
 
 namespace velda::test {
 namespace {
@@ -31,18 +33,6 @@ constexpr std::uint64_t kClosePauses = 200;
 constexpr std::uint64_t kSettleMs = 10'000;
 constexpr std::uint64_t kTimeOutMs = 240 * 500;
 
-V Pattern(std::size_t n) {
-  V a(n);
-  for (std::size_t i = 0; i < n; ++i) a[i] = static_cast<std::uint8_t>((i * 37 + 11 + i / 199) & 0xFF);
-  return a;
-}
-
-std::string Script(const std::vector<std::string>& aLines) {
-  std::string str;
-  for (const std::string& s : aLines) str += s + "\r\n";
-  return str;
-}
-
 V ModeOn(const std::string& strKeyword) {
   V a{0xF0, 0x43, 0x50, 0x03, 0x00, 0x00, 0x00};
   for (char c : strKeyword) a.push_back(static_cast<std::uint8_t>(c));
@@ -50,66 +40,8 @@ V ModeOn(const std::string& strKeyword) {
   return a;
 }
 
-std::vector<CBoxRecord> BoxesWith(CTestRig& rig, const char* pszText) {
-  std::vector<CBoxRecord> a;
-  for (const CBoxRecord& b : rig.View().Boxes()) {
-    if (b.strText == pszText) a.push_back(b);
-  }
-  return a;
-}
-
-// Requests that reached the wire, with their times.
-struct CSentRequest {
-  std::uint64_t nAt = 0;
-  R eKind = R::Inquiry;
-  V aBytes;
-};
-
-std::vector<CSentRequest> SentRequests(const CTestRig& rig) {
-  std::vector<CSentRequest> a;
-  for (const auto& [t, msg] : rig.Trace().Timed('>')) {
-    const auto e = sim::ClassifyRequest(msg.data(), msg.size());
-    EXPECT_TRUE(e.has_value()) << "a message the instrument cannot read";
-    if (e) a.push_back({t, *e, msg});
-  }
-  return a;
-}
-
-std::vector<CSentRequest> SentOf(const CTestRig& rig, R eKind) {
-  std::vector<CSentRequest> a;
-  for (const CSentRequest& s : SentRequests(rig)) {
-    if (s.eKind == eKind) a.push_back(s);
-  }
-  return a;
-}
-
-std::vector<R> KindsOf(const std::vector<V>& aMessages) {
-  std::vector<R> a;
-  for (const V& msg : aMessages) {
-    const auto e = sim::ClassifyRequest(msg.data(), msg.size());
-    EXPECT_TRUE(e.has_value()) << "a message the instrument cannot read";
-    if (e) a.push_back(*e);
-  }
-  return a;
-}
-
-std::vector<R> SentKinds(const CTestRig& rig) {
-  std::vector<R> a;
-  for (const CSentRequest& s : SentRequests(rig)) a.push_back(s.eKind);
-  return a;
-}
-
 void PostDeviceChange(CTestRig& rig, fw::WPARAM nType, fw::LPARAM nData) {
   rig.Loop().Post(rig.App().GetMainHwnd(), fw::WM_DEVICECHANGE, nType, nData);
-}
-
-CFaultRule Fault(EInstrumentFault eFault, R eRequest, std::uint32_t nOccurrence = 1, std::uint32_t nCount = 1) {
-  CFaultRule rule;
-  rule.eFault = eFault;
-  rule.eRequest = eRequest;
-  rule.nOccurrence = nOccurrence;
-  rule.nCount = nCount;
-  return rule;
 }
 
 const std::string kUploadScript = Script({

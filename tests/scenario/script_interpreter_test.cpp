@@ -6,11 +6,9 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <mutex>
 #include <string>
 #include <vector>
 
-#include "midi/trace.h"
 #include "script/conditional.h"
 #include "shell/texts.h"
 #include "support/rig.h"
@@ -136,27 +134,8 @@ TEST(ScriptRun, AnEmptyScriptCompletesAtTheFirstStatementStep) {
   EXPECT_TRUE(run.SlotName(0).empty());
 }
 
-class CTraceCapture : public CTraceSink {
- public:
-  CTraceCapture() { SetTraceSink(this); }
-  ~CTraceCapture() override { SetTraceSink(nullptr); }
-  void OnTraceLine(char cDir, const std::string& strPayload) override {
-    std::lock_guard<std::mutex> lock(m_mx);
-    m_aLines.push_back(std::string(1, cDir) + " " + strPayload);
-  }
-  std::vector<std::string> Lines() const {
-    std::lock_guard<std::mutex> lock(m_mx);
-    return m_aLines;
-  }
-
- private:
-  mutable std::mutex m_mx;
-  std::vector<std::string> m_aLines;
-};
-
 TEST(ScriptRun, AMissingPackageIsReportedAndStopsTheRun) {
   CScriptRun run;
-  CTraceCapture trace;
   ASSERT_NO_FATAL_FAILURE(run.StartWithoutPackage());
   ASSERT_TRUE(run.RunToBox());
   const auto boxes = run.Boxes();
@@ -168,9 +147,9 @@ TEST(ScriptRun, AMissingPackageIsReportedAndStopsTheRun) {
   EXPECT_EQ(boxes[0].strCaption, TXT_APP_TITLE);
   EXPECT_EQ(run.m_rig.View().Status(), TXT_STATUS_OPEN_DATA);
   EXPECT_EQ(run.m_rig.Dlg()->Outcome(), EOutcome::PackageError);
-  const auto lines = trace.Lines();
-  EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& s) {
-    return s.rfind("# Package file ", 0) == 0 && s.find("cannot be opened: ") != std::string::npos &&
+  const auto notes = run.m_rig.Trace().Of('#');
+  EXPECT_TRUE(std::any_of(notes.begin(), notes.end(), [](const std::string& s) {
+    return s.rfind("Package file ", 0) == 0 && s.find("cannot be opened: ") != std::string::npos &&
            s.find('\r') == std::string::npos && s.find('\n') == std::string::npos;
   }));
 

@@ -11,27 +11,10 @@
 #include "midi/midi_in_port.h"
 #include "shell/texts.h"
 #include "support/rig.h"
+#include "support/scenario_util.h"
 
 namespace velda::test {
 namespace {
-
-std::vector<CBoxRecord> BoxesWith(CTestRig& rig, const char* pszText) {
-  std::vector<CBoxRecord> a;
-  for (const CBoxRecord& b : rig.View().Boxes()) {
-    if (b.strText == pszText) a.push_back(b);
-  }
-  return a;
-}
-
-// The "progress <id> ..." events of one bar, in order, as "<lower> <upper> <pos>".
-std::vector<std::string> BarEvents(CTestRig& rig, int nId) {
-  const std::string strPrefix = "progress " + std::to_string(nId) + " ";
-  std::vector<std::string> a;
-  for (const std::string& e : rig.View().Events()) {
-    if (e.rfind(strPrefix, 0) == 0) a.push_back(e.substr(strPrefix.size()));
-  }
-  return a;
-}
 
 void ExpectQuestionsAnswered(const std::vector<CBoxRecord>& boxes) {
   ASSERT_GE(boxes.size(), 4u);

@@ -108,15 +108,7 @@ void CScriptedView::OnWindowCreated(fw::HWND hWnd, const fw::CDialogTemplate& tm
   std::lock_guard<std::mutex> lock(m_mx);
   CWindowRecord w;
   w.nTemplate = tmpl.nId;
-  for (const fw::CControlTemplate& ct : tmpl.aControls) {
-    if (ct.nId < 0) continue;
-    fw::CControlState st;
-    st.tmpl = ct;
-    st.strText = ct.strText;
-    st.bEnabled = ct.bEnabled;
-    st.bVisible = ct.bVisible;
-    w.controls[ct.nId] = st;
-  }
+  w.controls = fw::InitialControlStates(tmpl);
   m_windows[hWnd] = w;
   Record("window " + std::to_string(tmpl.nId) + " created");
 }

@@ -160,15 +160,7 @@ void CTtyFrontEnd::OnWindowCreated(fw::HWND hWnd, const fw::CDialogTemplate& tmp
   CWindow w;
   w.nTemplate = tmpl.nId;
   w.strCaption = tmpl.strCaption.Str();
-  for (const fw::CControlTemplate& ct : tmpl.aControls) {
-    if (ct.nId < 0) continue;
-    fw::CControlState st;
-    st.tmpl = ct;
-    st.strText = ct.strText;
-    st.bEnabled = ct.bEnabled;
-    st.bVisible = ct.bVisible;
-    w.controls[ct.nId] = st;
-  }
+  w.controls = fw::InitialControlStates(tmpl);
   m_windows[hWnd] = std::move(w);
   if (tmpl.nId == IDD_INSTALLER) {
     m_hMain = hWnd;

@@ -53,6 +53,144 @@ std::size_t BlockFill(const std::vector<BYTE>& aBytes, std::size_t nPos, std::si
 
 void ReportDeviceChange() { fw::PostToMainWindow(fw::WM_DEVICECHANGE, fw::DBT_DEVNODES_CHANGED, 0); }
 
+// Inputs and outputs are kept alike: the helpers below serve both lists of devices and both maps
+// of handles. The lock is held by the caller.
+
+// The device with this id (its place in the list, present or not), or null.
+template <class TDevices>
+auto DeviceAt(TDevices& aDevices, int nId) -> decltype(&aDevices[0]) {
+  if (nId < 0 || static_cast<std::size_t>(nId) >= aDevices.size()) {
+    return nullptr;
+  }
+  return &aDevices[static_cast<std::size_t>(nId)];
+}
+
+// The device with this number: numbers count the devices present, in the order they were added.
+template <class TDevices>
+auto DeviceByNumber(TDevices& aDevices, UINT_PTR uNumber) -> decltype(&aDevices[0]) {
+  UINT_PTR n = 0;
+  for (auto& dev : aDevices) {
+    if (dev.bPresent && n++ == uNumber) {
+      return &dev;
+    }
+  }
+  return nullptr;
+}
+
+// Marks the devices present or gone; fnKill(handle) makes the open handle of a device that goes
+// dead. Returns whether any device changed.
+template <class TDevice, class FnKill>
+bool SetPresence(std::vector<TDevice>& aDevices, const std::vector<int>& aIds, bool bPresent, FnKill fnKill) {
+  bool bChanged = false;
+  for (const int nId : aIds) {
+    TDevice* pDev = DeviceAt(aDevices, nId);
+    if (pDev == nullptr || pDev->bPresent == bPresent) {
+      continue;
+    }
+    pDev->bPresent = bPresent;
+    bChanged = true;
+    if (!bPresent && pDev->nOpenHandle != 0) {
+      fnKill(pDev->nOpenHandle);
+      pDev->nOpenHandle = 0;  // the device that comes back is a new one
+    }
+  }
+  return bChanged;
+}
+
+// Whether the device can be opened: no other handle, and no other program, has it.
+template <class TDevice>
+MMRESULT CheckFree(const TDevice& dev) {
+  return dev.opt.bHeldElsewhere || dev.nOpenHandle != 0 ? MMSYSERR_ALLOCATED : MMSYSERR_NOERROR;
+}
+
+// Records a new open handle of the device.
+template <class TDevice, class THandle>
+void AttachHandle(std::vector<TDevice>& aDevices, TDevice& dev, std::map<std::uint32_t, THandle>& handles,
+                  std::uint32_t nHandle, THandle h) {
+  h.nDevice = static_cast<int>(&dev - aDevices.data());
+  handles[nHandle] = std::move(h);
+  dev.nOpenHandle = nHandle;
+}
+
+// Forgets a closed handle; its device is free again unless it has come back since as a new one.
+template <class TDevice, class THandle>
+void DetachHandle(std::vector<TDevice>& aDevices, std::map<std::uint32_t, THandle>& handles, std::uint32_t nHandle,
+                  int nDevice) {
+  TDevice& dev = aDevices[static_cast<std::size_t>(nDevice)];
+  if (dev.nOpenHandle == nHandle) {
+    dev.nOpenHandle = 0;
+  }
+  handles.erase(nHandle);
+}
+
+template <class THandle>
+THandle* FindHandle(std::map<std::uint32_t, THandle>& handles, const void* h, std::uint32_t* pnHandle) {
+  const std::uint32_t n = FromHandle(h);
+  const auto it = handles.find(n);
+  if (it == handles.end()) {
+    return nullptr;
+  }
+  if (pnHandle != nullptr) *pnHandle = n;
+  return &it->second;
+}
+
+template <class THandle>
+bool HasHandleOn(const std::map<std::uint32_t, THandle>& handles, int nDevice) {
+  return std::any_of(handles.begin(), handles.end(),
+                     [nDevice](const auto& kv) { return kv.second.nDevice == nDevice; });
+}
+
+// For calls that need the device: a handle that is not open, or whose device has vanished.
+template <class THandle>
+MMRESULT CheckLive(const THandle* pH) {
+  if (pH == nullptr) {
+    return MMSYSERR_INVALHANDLE;
+  }
+  return pH->bDead ? MMSYSERR_NODRIVER : MMSYSERR_NOERROR;
+}
+
+// Prepare and unprepare, input and output alike: the arguments, the handle, then fnApply.
+MMRESULT HeaderCall(bool bHandleOpen, MIDIHDR* pHdr, UINT cbHdr, MMRESULT (*pfnApply)(MIDIHDR*)) {
+  if (!IsHeaderArgOk(pHdr, cbHdr)) {
+    return MMSYSERR_INVALPARAM;
+  }
+  if (!bHandleOpen) {
+    return MMSYSERR_INVALHANDLE;
+  }
+  return pfnApply(pHdr);
+}
+
+// Whether the driver can take the header (midiInAddBuffer, midiOutLongMsg): a live handle, and
+// a header prepared, not queued already, with a buffer.
+template <class THandle>
+MMRESULT CheckHandOver(const THandle* pH, const MIDIHDR* pHdr, UINT cbHdr) {
+  if (!IsHeaderArgOk(pHdr, cbHdr)) {
+    return MMSYSERR_INVALPARAM;
+  }
+  if (const MMRESULT nResult = CheckLive(pH); nResult != MMSYSERR_NOERROR) {
+    return nResult;
+  }
+  const DWORD dwFlags = LoadHeaderFlags(*pHdr);
+  if ((dwFlags & MHDR_PREPARED) == 0) {
+    return MIDIERR_UNPREPARED;
+  }
+  if ((dwFlags & MHDR_INQUEUE) != 0) {
+    return MIDIERR_STILLPLAYING;
+  }
+  if (pHdr->lpData == nullptr || pHdr->dwBufferLength == 0) {
+    return MMSYSERR_INVALPARAM;
+  }
+  return MMSYSERR_NOERROR;
+}
+
+// Gives back the headers an output device was holding: done.
+void ReturnHeld(std::vector<MIDIHDR*>& aHeld) {
+  for (MIDIHDR* pHdr : aHeld) {
+    MarkDone(*pHdr);
+  }
+  aHeld.clear();
+}
+
 }  // namespace
 
 CVirtualMidiDriver::CVirtualMidiDriver(fw::CScheduler& scheduler) : m_scheduler(scheduler) {}
@@ -66,32 +204,28 @@ void CVirtualMidiDriver::Schedule(std::uint32_t nDelayMs, std::function<void()> 
 // ---------------------------------------------------------------------------------------------
 // Devices
 
-int CVirtualMidiDriver::AddInDevice(const std::string& strName, const CVirtualInOptions& opt) {
+template <class TDevice>
+int CVirtualMidiDriver::AddDevice(std::vector<TDevice>& aDevices, const std::string& strName,
+                                  const decltype(TDevice::opt)& opt) {
   int nId = 0;
   {
     std::lock_guard<std::mutex> lock(m_mx);
-    CInDevice dev;
+    TDevice dev;
     dev.strName = strName.substr(0, MAXPNAMELEN - 1);
     dev.opt = opt;
-    m_aIn.push_back(std::move(dev));
-    nId = static_cast<int>(m_aIn.size()) - 1;
+    aDevices.push_back(std::move(dev));
+    nId = static_cast<int>(aDevices.size()) - 1;
   }
   ReportDeviceChange();
   return nId;
 }
 
+int CVirtualMidiDriver::AddInDevice(const std::string& strName, const CVirtualInOptions& opt) {
+  return AddDevice(m_aIn, strName, opt);
+}
+
 int CVirtualMidiDriver::AddOutDevice(const std::string& strName, const CVirtualOutOptions& opt) {
-  int nId = 0;
-  {
-    std::lock_guard<std::mutex> lock(m_mx);
-    COutDevice dev;
-    dev.strName = strName.substr(0, MAXPNAMELEN - 1);
-    dev.opt = opt;
-    m_aOut.push_back(std::move(dev));
-    nId = static_cast<int>(m_aOut.size()) - 1;
-  }
-  ReportDeviceChange();
-  return nId;
+  return AddDevice(m_aOut, strName, opt);
 }
 
 void CVirtualMidiDriver::SetInPresent(int nId, bool bPresent) { ChangePresence({nId}, {}, bPresent); }
@@ -106,32 +240,14 @@ void CVirtualMidiDriver::ChangePresence(const std::vector<int>& aIn, const std::
   bool bChanged = false;
   {
     std::lock_guard<std::mutex> lock(m_mx);
-    for (const int nId : aIn) {
-      if (nId < 0 || static_cast<std::size_t>(nId) >= m_aIn.size() || m_aIn[static_cast<std::size_t>(nId)].bPresent == bPresent) {
-        continue;
-      }
-      CInDevice& dev = m_aIn[static_cast<std::size_t>(nId)];
-      dev.bPresent = bPresent;
-      bChanged = true;
-      if (!bPresent && dev.nOpenHandle != 0) {
-        CInHandle& h = m_inHandles[dev.nOpenHandle];
-        h.bDead = true;
-        h.bStarted = false;
-        dev.nOpenHandle = 0;  // the device that comes back is a new one
-      }
-    }
-    for (const int nId : aOut) {
-      if (nId < 0 || static_cast<std::size_t>(nId) >= m_aOut.size() || m_aOut[static_cast<std::size_t>(nId)].bPresent == bPresent) {
-        continue;
-      }
-      COutDevice& dev = m_aOut[static_cast<std::size_t>(nId)];
-      dev.bPresent = bPresent;
-      bChanged = true;
-      if (!bPresent && dev.nOpenHandle != 0) {
-        m_outHandles[dev.nOpenHandle].bDead = true;
-        dev.nOpenHandle = 0;
-      }
-    }
+    const bool bInChanged = SetPresence(m_aIn, aIn, bPresent, [this](std::uint32_t nHandle) {
+      CInHandle& h = m_inHandles[nHandle];
+      h.bDead = true;
+      h.bStarted = false;
+    });
+    const bool bOutChanged =
+        SetPresence(m_aOut, aOut, bPresent, [this](std::uint32_t nHandle) { m_outHandles[nHandle].bDead = true; });
+    bChanged = bInChanged || bOutChanged;
   }
   if (bChanged) {
     ReportDeviceChange();
@@ -143,44 +259,12 @@ void CVirtualMidiDriver::SetMapperAvailable(bool bAvailable) {
   m_bMapperAvailable = bAvailable;
 }
 
-CVirtualMidiDriver::CInDevice* CVirtualMidiDriver::InByNumber(UINT uDeviceId) {
-  UINT n = 0;
-  for (CInDevice& dev : m_aIn) {
-    if (dev.bPresent && n++ == uDeviceId) {
-      return &dev;
-    }
-  }
-  return nullptr;
-}
-
-CVirtualMidiDriver::COutDevice* CVirtualMidiDriver::OutByNumber(UINT uDeviceId) {
-  UINT n = 0;
-  for (COutDevice& dev : m_aOut) {
-    if (dev.bPresent && n++ == uDeviceId) {
-      return &dev;
-    }
-  }
-  return nullptr;
-}
-
 CVirtualMidiDriver::CInHandle* CVirtualMidiDriver::FindIn(HMIDIIN h, std::uint32_t* pnHandle) {
-  const std::uint32_t n = FromHandle(h);
-  const auto it = m_inHandles.find(n);
-  if (it == m_inHandles.end()) {
-    return nullptr;
-  }
-  if (pnHandle != nullptr) *pnHandle = n;
-  return &it->second;
+  return FindHandle(m_inHandles, h, pnHandle);
 }
 
 CVirtualMidiDriver::COutHandle* CVirtualMidiDriver::FindOut(HMIDIOUT h, std::uint32_t* pnHandle) {
-  const std::uint32_t n = FromHandle(h);
-  const auto it = m_outHandles.find(n);
-  if (it == m_outHandles.end()) {
-    return nullptr;
-  }
-  if (pnHandle != nullptr) *pnHandle = n;
-  return &it->second;
+  return FindHandle(m_outHandles, h, pnHandle);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -216,18 +300,15 @@ void CVirtualMidiDriver::ScheduleInject(int nId, EInject eKind, std::vector<BYTE
 }
 
 CVirtualMidiDriver::CInHandle* CVirtualMidiDriver::ReceivingHandle(int nId, std::uint32_t& nHandle) {
-  if (nId < 0 || static_cast<std::size_t>(nId) >= m_aIn.size()) {
+  const CInDevice* pDev = DeviceAt(m_aIn, nId);
+  if (pDev == nullptr || !pDev->bPresent || pDev->nOpenHandle == 0) {
     return nullptr;
   }
-  const CInDevice& dev = m_aIn[static_cast<std::size_t>(nId)];
-  if (!dev.bPresent || dev.nOpenHandle == 0) {
-    return nullptr;
-  }
-  CInHandle& h = m_inHandles[dev.nOpenHandle];
+  CInHandle& h = m_inHandles[pDev->nOpenHandle];
   if (!h.bStarted || h.bDead) {
     return nullptr;
   }
-  nHandle = dev.nOpenHandle;
+  nHandle = pDev->nOpenHandle;
   return &h;
 }
 
@@ -281,8 +362,8 @@ void CVirtualMidiDriver::DeliverBlocks(int nId, const std::vector<BYTE>& aBytes,
       std::lock_guard<std::mutex> lock(m_mx);
       CInHandle* pH = ReceivingHandle(nId, nHandle);
       if (pH == nullptr || pH->aQueue.empty()) {
-        if (nId >= 0 && static_cast<std::size_t>(nId) < m_aIn.size()) {
-          m_aIn[static_cast<std::size_t>(nId)].nDropped += aBytes.size() - nPos;
+        if (CInDevice* pDev = DeviceAt(m_aIn, nId)) {
+          pDev->nDropped += aBytes.size() - nPos;
         }
         return;
       }
@@ -327,6 +408,14 @@ void CVirtualMidiDriver::Invoke(const CCall& call) {
   }
 }
 
+void CVirtualMidiDriver::Confirm(const CCall& call, std::uint32_t nDelayMs) {
+  if (nDelayMs == 0) {
+    Invoke(call);
+  } else {
+    Schedule(nDelayMs, [call] { Invoke(call); });
+  }
+}
+
 void CVirtualMidiDriver::WaitForCallbacks(std::unique_lock<std::mutex>& lock, std::uint32_t nHandle) {
   const std::thread::id idSelf = std::this_thread::get_id();
   m_cv.wait(lock, [&] {
@@ -343,19 +432,25 @@ UINT CVirtualMidiDriver::InGetNumDevs() {
   return static_cast<UINT>(std::count_if(m_aIn.begin(), m_aIn.end(), [](const CInDevice& d) { return d.bPresent; }));
 }
 
-MMRESULT CVirtualMidiDriver::InGetDevCaps(UINT_PTR uDeviceId, MIDIINCAPS* pCaps, UINT cbCaps) {
-  if (pCaps == nullptr || cbCaps < sizeof(MIDIINCAPS)) {
+template <class TCaps, class TDevice>
+MMRESULT CVirtualMidiDriver::GetCaps(const std::vector<TDevice>& aDevices, UINT_PTR uDeviceId, TCaps* pCaps,
+                                     UINT cbCaps) {
+  if (pCaps == nullptr || cbCaps < sizeof(TCaps)) {
     return MMSYSERR_INVALPARAM;
   }
   std::lock_guard<std::mutex> lock(m_mx);
-  const CInDevice* pDev = uDeviceId > 0xFFFFFFFFu ? nullptr : InByNumber(static_cast<UINT>(uDeviceId));
+  const TDevice* pDev = DeviceByNumber(aDevices, uDeviceId);
   if (pDev == nullptr) {
     return MMSYSERR_BADDEVICEID;
   }
-  *pCaps = MIDIINCAPS{};
+  *pCaps = TCaps{};
   pCaps->vDriverVersion = 0x0100;
   StringToPname(pDev->strName, pCaps->szPname);
   return MMSYSERR_NOERROR;
+}
+
+MMRESULT CVirtualMidiDriver::InGetDevCaps(UINT_PTR uDeviceId, MIDIINCAPS* pCaps, UINT cbCaps) {
+  return GetCaps(m_aIn, uDeviceId, pCaps, cbCaps);
 }
 
 MMRESULT CVirtualMidiDriver::InOpen(HMIDIIN* phMidiIn, UINT uDeviceId, DWORD_PTR dwCallback, DWORD_PTR dwInstance,
@@ -373,32 +468,26 @@ MMRESULT CVirtualMidiDriver::InOpen(HMIDIIN* phMidiIn, UINT uDeviceId, DWORD_PTR
   bool bConfirm = false;
   {
     std::lock_guard<std::mutex> lock(m_mx);
-    CInDevice* pDev = InByNumber(uDeviceId);
+    CInDevice* pDev = DeviceByNumber(m_aIn, uDeviceId);
     if (pDev == nullptr) {
       return MMSYSERR_BADDEVICEID;
     }
-    if (pDev->opt.bHeldElsewhere || pDev->nOpenHandle != 0) {
-      return MMSYSERR_ALLOCATED;
+    if (const MMRESULT nResult = CheckFree(*pDev); nResult != MMSYSERR_NOERROR) {
+      return nResult;
     }
     const std::uint32_t n = m_nNextHandle++;
     CInHandle h;
-    h.nDevice = static_cast<int>(pDev - m_aIn.data());
     h.pfnCallback = dwType == CALLBACK_FUNCTION ? reinterpret_cast<MIDIINPROC>(dwCallback) : nullptr;
     h.dwInstance = dwInstance;
     h.fdwOpen = fdwOpen;
-    m_inHandles[n] = std::move(h);
-    pDev->nOpenHandle = n;
+    confirm = CCall{h.pfnCallback, ToInHandle(n), dwInstance, MIM_OPEN, 0, 0};
+    AttachHandle(m_aIn, *pDev, m_inHandles, n, std::move(h));
     *phMidiIn = ToInHandle(n);
     bConfirm = pDev->opt.bConfirmOpen;
     nDelay = pDev->opt.nOpenConfirmMs;
-    confirm = CCall{m_inHandles[n].pfnCallback, ToInHandle(n), dwInstance, MIM_OPEN, 0, 0};
   }
   if (bConfirm) {
-    if (nDelay == 0) {
-      Invoke(confirm);
-    } else {
-      Schedule(nDelay, [confirm] { Invoke(confirm); });
-    }
+    Confirm(confirm, nDelay);
   }
   return MMSYSERR_NOERROR;
 }
@@ -406,11 +495,8 @@ MMRESULT CVirtualMidiDriver::InOpen(HMIDIIN* phMidiIn, UINT uDeviceId, DWORD_PTR
 MMRESULT CVirtualMidiDriver::InStart(HMIDIIN hMidiIn) {
   std::lock_guard<std::mutex> lock(m_mx);
   CInHandle* pH = FindIn(hMidiIn);
-  if (pH == nullptr) {
-    return MMSYSERR_INVALHANDLE;
-  }
-  if (pH->bDead) {
-    return MMSYSERR_NODRIVER;
+  if (const MMRESULT nResult = CheckLive(pH); nResult != MMSYSERR_NOERROR) {
+    return nResult;
   }
   if (!pH->bStarted) {
     pH->bStarted = true;
@@ -419,36 +505,30 @@ MMRESULT CVirtualMidiDriver::InStart(HMIDIIN hMidiIn) {
   return MMSYSERR_NOERROR;
 }
 
-MMRESULT CVirtualMidiDriver::InStop(HMIDIIN hMidiIn) {
-  std::unique_lock<std::mutex> lock(m_mx);
+MMRESULT CVirtualMidiDriver::StopInput(std::unique_lock<std::mutex>& lock, HMIDIIN hMidiIn) {
   std::uint32_t n = 0;
   CInHandle* pH = FindIn(hMidiIn, &n);
-  if (pH == nullptr) {
-    return MMSYSERR_INVALHANDLE;
-  }
-  if (pH->bDead) {
-    return MMSYSERR_NODRIVER;
+  if (const MMRESULT nResult = CheckLive(pH); nResult != MMSYSERR_NOERROR) {
+    return nResult;
   }
   pH->bStarted = false;
   WaitForCallbacks(lock, n);
   return MMSYSERR_NOERROR;
 }
 
+MMRESULT CVirtualMidiDriver::InStop(HMIDIIN hMidiIn) {
+  std::unique_lock<std::mutex> lock(m_mx);
+  return StopInput(lock, hMidiIn);
+}
+
 MMRESULT CVirtualMidiDriver::InReset(HMIDIIN hMidiIn) {
   std::vector<CCall> aCalls;
   {
     std::unique_lock<std::mutex> lock(m_mx);
-    std::uint32_t n = 0;
-    CInHandle* pH = FindIn(hMidiIn, &n);
-    if (pH == nullptr) {
-      return MMSYSERR_INVALHANDLE;
+    if (const MMRESULT nResult = StopInput(lock, hMidiIn); nResult != MMSYSERR_NOERROR) {
+      return nResult;
     }
-    if (pH->bDead) {
-      return MMSYSERR_NODRIVER;
-    }
-    pH->bStarted = false;
-    WaitForCallbacks(lock, n);
-    pH = FindIn(hMidiIn);
+    CInHandle* pH = FindIn(hMidiIn);
     if (pH == nullptr) {
       return MMSYSERR_INVALHANDLE;
     }
@@ -494,65 +574,29 @@ MMRESULT CVirtualMidiDriver::InClose(HMIDIIN hMidiIn) {
     bConfirm = dev.opt.bConfirmClose;
     nDelay = dev.opt.nCloseConfirmMs;
     confirm = CCall{pH->pfnCallback, hMidiIn, pH->dwInstance, MIM_CLOSE, 0, 0};
-    CInDevice& devMut = m_aIn[static_cast<std::size_t>(pH->nDevice)];
-    if (devMut.nOpenHandle == n) {
-      devMut.nOpenHandle = 0;
-    }
-    m_inHandles.erase(n);
+    DetachHandle(m_aIn, m_inHandles, n, pH->nDevice);
   }
   if (bConfirm) {
-    if (nDelay == 0) {
-      Invoke(confirm);
-    } else {
-      Schedule(nDelay, [confirm] { Invoke(confirm); });
-    }
+    Confirm(confirm, nDelay);
   }
   return MMSYSERR_NOERROR;
 }
 
 MMRESULT CVirtualMidiDriver::InPrepareHeader(HMIDIIN hMidiIn, MIDIHDR* pHdr, UINT cbHdr) {
-  if (!IsHeaderArgOk(pHdr, cbHdr)) {
-    return MMSYSERR_INVALPARAM;
-  }
   std::lock_guard<std::mutex> lock(m_mx);
-  if (FindIn(hMidiIn) == nullptr) {
-    return MMSYSERR_INVALHANDLE;
-  }
-  return PrepareHeader(pHdr);
+  return HeaderCall(FindIn(hMidiIn) != nullptr, pHdr, cbHdr, PrepareHeader);
 }
 
 MMRESULT CVirtualMidiDriver::InUnprepareHeader(HMIDIIN hMidiIn, MIDIHDR* pHdr, UINT cbHdr) {
-  if (!IsHeaderArgOk(pHdr, cbHdr)) {
-    return MMSYSERR_INVALPARAM;
-  }
   std::lock_guard<std::mutex> lock(m_mx);
-  if (FindIn(hMidiIn) == nullptr) {
-    return MMSYSERR_INVALHANDLE;
-  }
-  return UnprepareHeader(pHdr);
+  return HeaderCall(FindIn(hMidiIn) != nullptr, pHdr, cbHdr, UnprepareHeader);
 }
 
 MMRESULT CVirtualMidiDriver::InAddBuffer(HMIDIIN hMidiIn, MIDIHDR* pHdr, UINT cbHdr) {
-  if (!IsHeaderArgOk(pHdr, cbHdr)) {
-    return MMSYSERR_INVALPARAM;
-  }
   std::lock_guard<std::mutex> lock(m_mx);
   CInHandle* pH = FindIn(hMidiIn);
-  if (pH == nullptr) {
-    return MMSYSERR_INVALHANDLE;
-  }
-  if (pH->bDead) {
-    return MMSYSERR_NODRIVER;
-  }
-  const DWORD dwFlags = LoadHeaderFlags(*pHdr);
-  if ((dwFlags & MHDR_PREPARED) == 0) {
-    return MIDIERR_UNPREPARED;
-  }
-  if ((dwFlags & MHDR_INQUEUE) != 0) {
-    return MIDIERR_STILLPLAYING;
-  }
-  if (pHdr->lpData == nullptr || pHdr->dwBufferLength == 0) {
-    return MMSYSERR_INVALPARAM;
+  if (const MMRESULT nResult = CheckHandOver(pH, pHdr, cbHdr); nResult != MMSYSERR_NOERROR) {
+    return nResult;
   }
   pHdr->dwBytesRecorded = 0;
   MarkQueued(*pHdr);
@@ -569,20 +613,12 @@ UINT CVirtualMidiDriver::OutGetNumDevs() {
 }
 
 MMRESULT CVirtualMidiDriver::OutGetDevCaps(UINT_PTR uDeviceId, MIDIOUTCAPS* pCaps, UINT cbCaps) {
-  if (pCaps == nullptr || cbCaps < sizeof(MIDIOUTCAPS)) {
-    return MMSYSERR_INVALPARAM;
+  const MMRESULT nResult = GetCaps(m_aOut, uDeviceId, pCaps, cbCaps);
+  if (nResult == MMSYSERR_NOERROR) {
+    pCaps->wTechnology = 1;  // a MIDI port
+    pCaps->wChannelMask = 0xFFFF;
   }
-  std::lock_guard<std::mutex> lock(m_mx);
-  const COutDevice* pDev = uDeviceId > 0xFFFFFFFFu ? nullptr : OutByNumber(static_cast<UINT>(uDeviceId));
-  if (pDev == nullptr) {
-    return MMSYSERR_BADDEVICEID;
-  }
-  *pCaps = MIDIOUTCAPS{};
-  pCaps->vDriverVersion = 0x0100;
-  pCaps->wTechnology = 1;  // a MIDI port
-  pCaps->wChannelMask = 0xFFFF;
-  StringToPname(pDev->strName, pCaps->szPname);
-  return MMSYSERR_NOERROR;
+  return nResult;
 }
 
 MMRESULT CVirtualMidiDriver::OutOpen(HMIDIOUT* phMidiOut, UINT uDeviceId, DWORD_PTR /*dwCallback*/,
@@ -602,48 +638,30 @@ MMRESULT CVirtualMidiDriver::OutOpen(HMIDIOUT* phMidiOut, UINT uDeviceId, DWORD_
     }
     uNumber = 0;
   }
-  COutDevice* pDev = OutByNumber(uNumber);
+  COutDevice* pDev = DeviceByNumber(m_aOut, uNumber);
   if (pDev == nullptr) {
     return uDeviceId == MIDI_MAPPER ? MIDIERR_NODEVICE : MMSYSERR_BADDEVICEID;
   }
-  if (pDev->opt.bHeldElsewhere || pDev->nOpenHandle != 0) {
-    return MMSYSERR_ALLOCATED;
+  if (const MMRESULT nResult = CheckFree(*pDev); nResult != MMSYSERR_NOERROR) {
+    return nResult;
   }
   const std::uint32_t n = m_nNextHandle++;
-  COutHandle h;
-  h.nDevice = static_cast<int>(pDev - m_aOut.data());
-  m_outHandles[n] = std::move(h);
-  pDev->nOpenHandle = n;
+  AttachHandle(m_aOut, *pDev, m_outHandles, n, COutHandle{});
   *phMidiOut = ToOutHandle(n);
   return MMSYSERR_NOERROR;
 }
 
 MMRESULT CVirtualMidiDriver::OutPrepareHeader(HMIDIOUT hMidiOut, MIDIHDR* pHdr, UINT cbHdr) {
-  if (!IsHeaderArgOk(pHdr, cbHdr)) {
-    return MMSYSERR_INVALPARAM;
-  }
   std::lock_guard<std::mutex> lock(m_mx);
-  if (FindOut(hMidiOut) == nullptr) {
-    return MMSYSERR_INVALHANDLE;
-  }
-  return PrepareHeader(pHdr);
+  return HeaderCall(FindOut(hMidiOut) != nullptr, pHdr, cbHdr, PrepareHeader);
 }
 
 MMRESULT CVirtualMidiDriver::OutUnprepareHeader(HMIDIOUT hMidiOut, MIDIHDR* pHdr, UINT cbHdr) {
-  if (!IsHeaderArgOk(pHdr, cbHdr)) {
-    return MMSYSERR_INVALPARAM;
-  }
   std::lock_guard<std::mutex> lock(m_mx);
-  if (FindOut(hMidiOut) == nullptr) {
-    return MMSYSERR_INVALHANDLE;
-  }
-  return UnprepareHeader(pHdr);
+  return HeaderCall(FindOut(hMidiOut) != nullptr, pHdr, cbHdr, UnprepareHeader);
 }
 
 MMRESULT CVirtualMidiDriver::OutLongMsg(HMIDIOUT hMidiOut, MIDIHDR* pHdr, UINT cbHdr) {
-  if (!IsHeaderArgOk(pHdr, cbHdr)) {
-    return MMSYSERR_INVALPARAM;
-  }
   FnOutSink fnSink;
   std::vector<BYTE> aMsg;
   std::uint32_t nHoldMs = 0;
@@ -652,21 +670,8 @@ MMRESULT CVirtualMidiDriver::OutLongMsg(HMIDIOUT hMidiOut, MIDIHDR* pHdr, UINT c
   {
     std::lock_guard<std::mutex> lock(m_mx);
     COutHandle* pH = FindOut(hMidiOut, &nHandle);
-    if (pH == nullptr) {
-      return MMSYSERR_INVALHANDLE;
-    }
-    if (pH->bDead) {
-      return MMSYSERR_NODRIVER;
-    }
-    const DWORD dwFlags = LoadHeaderFlags(*pHdr);
-    if ((dwFlags & MHDR_PREPARED) == 0) {
-      return MIDIERR_UNPREPARED;
-    }
-    if ((dwFlags & MHDR_INQUEUE) != 0) {
-      return MIDIERR_STILLPLAYING;
-    }
-    if (pHdr->lpData == nullptr || pHdr->dwBufferLength == 0) {
-      return MMSYSERR_INVALPARAM;
+    if (const MMRESULT nResult = CheckHandOver(pH, pHdr, cbHdr); nResult != MMSYSERR_NOERROR) {
+      return nResult;
     }
     COutDevice& dev = m_aOut[static_cast<std::size_t>(pH->nDevice)];
     if (dev.nFailNext != MMSYSERR_NOERROR) {
@@ -718,10 +723,7 @@ MMRESULT CVirtualMidiDriver::OutReset(HMIDIOUT hMidiOut) {
   if (pH == nullptr) {
     return MMSYSERR_INVALHANDLE;
   }
-  for (MIDIHDR* pHdr : pH->aHeld) {
-    MarkDone(*pHdr);
-  }
-  pH->aHeld.clear();
+  ReturnHeld(pH->aHeld);
   return MMSYSERR_NOERROR;
 }
 
@@ -735,11 +737,7 @@ MMRESULT CVirtualMidiDriver::OutClose(HMIDIOUT hMidiOut) {
   if (!pH->aHeld.empty()) {
     return MIDIERR_STILLPLAYING;
   }
-  COutDevice& dev = m_aOut[static_cast<std::size_t>(pH->nDevice)];
-  if (dev.nOpenHandle == n) {
-    dev.nOpenHandle = 0;
-  }
-  m_outHandles.erase(n);
+  DetachHandle(m_aOut, m_outHandles, n, pH->nDevice);
   return MMSYSERR_NOERROR;
 }
 
@@ -748,47 +746,41 @@ MMRESULT CVirtualMidiDriver::OutClose(HMIDIOUT hMidiOut) {
 
 void CVirtualMidiDriver::SetOutSink(int nId, FnOutSink fnSink) {
   std::lock_guard<std::mutex> lock(m_mx);
-  if (nId >= 0 && static_cast<std::size_t>(nId) < m_aOut.size()) {
-    m_aOut[static_cast<std::size_t>(nId)].fnSink = std::move(fnSink);
+  if (COutDevice* pDev = DeviceAt(m_aOut, nId)) {
+    pDev->fnSink = std::move(fnSink);
   }
 }
 
 std::vector<std::vector<BYTE>> CVirtualMidiDriver::OutMessages(int nId) const {
   std::lock_guard<std::mutex> lock(m_mx);
-  if (nId < 0 || static_cast<std::size_t>(nId) >= m_aOut.size()) {
-    return {};
-  }
-  return m_aOut[static_cast<std::size_t>(nId)].aMessages;
+  const COutDevice* pDev = DeviceAt(m_aOut, nId);
+  return pDev != nullptr ? pDev->aMessages : std::vector<std::vector<BYTE>>{};
 }
 
 void CVirtualMidiDriver::FailNextLongMsg(int nId, MMRESULT nResult) {
   std::lock_guard<std::mutex> lock(m_mx);
-  if (nId >= 0 && static_cast<std::size_t>(nId) < m_aOut.size()) {
-    m_aOut[static_cast<std::size_t>(nId)].nFailNext = nResult;
+  if (COutDevice* pDev = DeviceAt(m_aOut, nId)) {
+    pDev->nFailNext = nResult;
   }
 }
 
 void CVirtualMidiDriver::ReleaseOutMessages(int nId) {
   std::lock_guard<std::mutex> lock(m_mx);
   for (auto& [n, h] : m_outHandles) {
-    if (h.nDevice != nId) {
-      continue;
+    if (h.nDevice == nId) {
+      ReturnHeld(h.aHeld);
     }
-    for (MIDIHDR* pHdr : h.aHeld) {
-      MarkDone(*pHdr);
-    }
-    h.aHeld.clear();
   }
 }
 
 bool CVirtualMidiDriver::IsInOpen(int nId) const {
   std::lock_guard<std::mutex> lock(m_mx);
-  return std::any_of(m_inHandles.begin(), m_inHandles.end(), [nId](const auto& kv) { return kv.second.nDevice == nId; });
+  return HasHandleOn(m_inHandles, nId);
 }
 
 bool CVirtualMidiDriver::IsOutOpen(int nId) const {
   std::lock_guard<std::mutex> lock(m_mx);
-  return std::any_of(m_outHandles.begin(), m_outHandles.end(), [nId](const auto& kv) { return kv.second.nDevice == nId; });
+  return HasHandleOn(m_outHandles, nId);
 }
 
 std::size_t CVirtualMidiDriver::QueuedInBlocks(int nId) const {
@@ -804,10 +796,8 @@ std::size_t CVirtualMidiDriver::QueuedInBlocks(int nId) const {
 
 std::uint64_t CVirtualMidiDriver::DroppedInBytes(int nId) const {
   std::lock_guard<std::mutex> lock(m_mx);
-  if (nId < 0 || static_cast<std::size_t>(nId) >= m_aIn.size()) {
-    return 0;
-  }
-  return m_aIn[static_cast<std::size_t>(nId)].nDropped;
+  const CInDevice* pDev = DeviceAt(m_aIn, nId);
+  return pDev != nullptr ? pDev->nDropped : 0;
 }
 
 std::size_t CVirtualMidiDriver::OpenInHandles() const {

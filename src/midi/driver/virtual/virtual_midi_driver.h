@@ -183,6 +183,11 @@ class CVirtualMidiDriver : public CMidiDriver {
   enum class EInject { Bytes, LongError, EmptyBlock, Short, MoreData, Error };
 
   void Schedule(std::uint32_t nDelayMs, std::function<void()> fn);
+  // Inputs and outputs alike: adding a device, and the capabilities' checks and common fields.
+  template <class TDevice>
+  int AddDevice(std::vector<TDevice>& aDevices, const std::string& strName, const decltype(TDevice::opt)& opt);
+  template <class TCaps, class TDevice>
+  MMRESULT GetCaps(const std::vector<TDevice>& aDevices, UINT_PTR uDeviceId, TCaps* pCaps, UINT cbCaps);
   void ScheduleInject(int nId, EInject eKind, std::vector<BYTE> aBytes, DWORD dwMsg, std::uint32_t nDelayMs);
   void RunInject(int nId, EInject eKind, const std::vector<BYTE>& aBytes, DWORD dwMsg);
   void DeliverBlocks(int nId, const std::vector<BYTE>& aBytes, UINT wLastMsg);
@@ -192,13 +197,15 @@ class CVirtualMidiDriver : public CMidiDriver {
   static void BeginEventCall(CInHandle& h);
   void EndEventCall(std::uint32_t nHandle);
   static void Invoke(const CCall& call);
+  // MIM_OPEN or MIM_CLOSE: reported inside the call when nDelayMs is 0, else that much later.
+  void Confirm(const CCall& call, std::uint32_t nDelayMs);
   // Waits, lock held, until no device event runs a callback of the handle on another thread.
   void WaitForCallbacks(std::unique_lock<std::mutex>& lock, std::uint32_t nHandle);
+  // midiInStop, lock held: the input stops and the callbacks still running elsewhere end.
+  MMRESULT StopInput(std::unique_lock<std::mutex>& lock, HMIDIIN hMidiIn);
   void ChangePresence(const std::vector<int>& aIn, const std::vector<int>& aOut, bool bPresent);
   void ReleaseHeld(std::uint32_t nHandle, MIDIHDR* pHdr);
 
-  CInDevice* InByNumber(UINT uDeviceId);
-  COutDevice* OutByNumber(UINT uDeviceId);
   CInHandle* FindIn(HMIDIIN h, std::uint32_t* pnHandle = nullptr);
   COutHandle* FindOut(HMIDIOUT h, std::uint32_t* pnHandle = nullptr);
 
