@@ -17,6 +17,7 @@ std::unique_ptr<CMidiSetup> CMidiSetup::Create(const CAppOptions& opt, fw::CMsgL
       pScheduler = p->m_pThread.get();
     }
     p->m_pVirtual = std::make_unique<CVirtualMidiDriver>(*pScheduler);
+    p->m_pVirtual->SetKeepOutMessages(false);  // the program never reads them back
     p->m_pInstrument = std::make_unique<CHostedInstrument>(*p->m_pVirtual, opt.instrument);
     p->m_strDumpFolder = opt.instrument.strDumpFolder;
     pDevices = p->m_pVirtual.get();

@@ -445,6 +445,14 @@ TEST(MidiVirtualDevices, AnOutputTakesWholeMessagesAndHandsThemToItsReceiver) {
   EXPECT_EQ(midiOutLongMsg(hOut, &block.hdr, sizeof(MIDIHDR)), MMSYSERR_NOMEM);
   EXPECT_EQ(midiOutLongMsg(hOut, &block.hdr, sizeof(MIDIHDR)), MMSYSERR_NOERROR);
   EXPECT_EQ(h.m_driver.OutMessages(nDev).size(), 2u);
+
+  // Without keeping copies the receiver still gets every message.
+  h.m_driver.SetKeepOutMessages(false);
+  EXPECT_EQ(midiOutLongMsg(hOut, &block.hdr, sizeof(MIDIHDR)), MMSYSERR_NOERROR);
+  h.Settle();
+  EXPECT_EQ(aReceived.size(), 3u);
+  EXPECT_EQ(h.m_driver.OutMessages(nDev).size(), 2u);
+
   EXPECT_EQ(midiOutUnprepareHeader(hOut, &block.hdr, sizeof(MIDIHDR)), MMSYSERR_NOERROR);
   EXPECT_EQ(midiOutClose(hOut), MMSYSERR_NOERROR);
   EXPECT_FALSE(h.m_driver.IsOutOpen(nDev));

@@ -681,7 +681,9 @@ MMRESULT CVirtualMidiDriver::OutLongMsg(HMIDIOUT hMidiOut, MIDIHDR* pHdr, UINT c
     }
     const BYTE* p = reinterpret_cast<const BYTE*>(pHdr->lpData);
     aMsg.assign(p, p + pHdr->dwBufferLength);
-    dev.aMessages.push_back(aMsg);
+    if (m_bKeepOutMessages) {
+      dev.aMessages.push_back(aMsg);
+    }
     fnSink = dev.fnSink;
     bHold = dev.opt.bHoldMessages;
     nHoldMs = dev.opt.nHoldMs;
@@ -749,6 +751,11 @@ void CVirtualMidiDriver::SetOutSink(int nId, FnOutSink fnSink) {
   if (COutDevice* pDev = DeviceAt(m_aOut, nId)) {
     pDev->fnSink = std::move(fnSink);
   }
+}
+
+void CVirtualMidiDriver::SetKeepOutMessages(bool bKeep) {
+  std::lock_guard<std::mutex> lock(m_mx);
+  m_bKeepOutMessages = bKeep;
 }
 
 std::vector<std::vector<BYTE>> CVirtualMidiDriver::OutMessages(int nId) const {

@@ -100,6 +100,9 @@ class CVirtualMidiDriver : public CMidiDriver {
   void SetOutSink(int nId, FnOutSink fnSink);
   // Every message the device accepted, in order.
   std::vector<std::vector<BYTE>> OutMessages(int nId) const;
+  // Whether OutMessages keeps a copy of every message (on by default, for tests). A long run in
+  // the program turns it off: a 16 MiB upload would otherwise hold 18 MiB of copies.
+  void SetKeepOutMessages(bool bKeep);
   // The next midiOutLongMsg on the device gives this result and hands nothing over.
   void FailNextLongMsg(int nId, MMRESULT nResult);
   // Messages held by a bHoldMessages device are done now.
@@ -218,6 +221,7 @@ class CVirtualMidiDriver : public CMidiDriver {
   std::map<std::uint32_t, COutHandle> m_outHandles;
   std::uint32_t m_nNextHandle = 1;
   bool m_bMapperAvailable = false;
+  bool m_bKeepOutMessages = true;
   CLifeGate m_gate;  // last: closed first, before the state above goes
 };
 
