@@ -158,8 +158,8 @@ int Make(const std::string& strDir, const std::string& strPackage) {
   }
   std::size_t nData = 0;
   for (const CEntry& e : aEntries) nData += e.aData.size();
-  std::printf("%s: a script of %zu bytes and %zu entries with %zu bytes of data\n", strPackage.c_str(),
-              strCrLf.size(), aEntries.size(), nData);
+  std::printf("%s: a script of %zu bytes and %zu entries with %zu bytes of data\n", strPackage.c_str(), strCrLf.size(),
+              aEntries.size(), nData);
   return 0;
 }
 

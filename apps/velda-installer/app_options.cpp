@@ -16,11 +16,11 @@ struct COptionDef {
 };
 
 constexpr COptionDef kOptions[] = {
-    {"--package", EArg::Value},  {"--virtual", EArg::Flag},    {"--virtual-clock", EArg::Flag},
-    {"--gui", EArg::Flag},       {"--tui", EArg::Flag},        {"--yes", EArg::Flag},
-    {"--json", EArg::Flag},      {"--midi-in", EArg::Value},   {"--midi-out", EArg::Value},
-    {"--list-ports", EArg::Flag}, {"--trace", EArg::Value},     {"--dump", EArg::Value},
-    {"--instrument", EArg::Value}, {"--version", EArg::Flag},   {"--help", EArg::Flag},
+    {"--package", EArg::Value},    {"--virtual", EArg::Flag},  {"--virtual-clock", EArg::Flag},
+    {"--gui", EArg::Flag},         {"--tui", EArg::Flag},      {"--yes", EArg::Flag},
+    {"--json", EArg::Flag},        {"--midi-in", EArg::Value}, {"--midi-out", EArg::Value},
+    {"--list-ports", EArg::Flag},  {"--trace", EArg::Value},   {"--dump", EArg::Value},
+    {"--instrument", EArg::Value}, {"--version", EArg::Flag},  {"--help", EArg::Flag},
 };
 
 const COptionDef* FindOption(std::string_view strName) {
@@ -69,7 +69,8 @@ std::string Apply(std::string_view strName, const std::string& strValue, CAppOpt
   } else if (strName == "--instrument") {
     std::string strError;
     if (strValue.find('=') == std::string::npos) return "--instrument needs KEY=VALUE, not \"" + strValue + "\"";
-    if (!ParseInstrumentAssignment(strValue, o.instrument, strError)) return "--instrument " + strValue + ": " + strError;
+    if (!ParseInstrumentAssignment(strValue, o.instrument, strError))
+      return "--instrument " + strValue + ": " + strError;
     o.bInstrumentSet = true;
   } else if (strName == "--version") {
     o.bVersion = true;

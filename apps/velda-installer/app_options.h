@@ -19,7 +19,7 @@ struct CAppOptions {
   EFrontEnd eFrontEnd = EFrontEnd::Auto;
   bool bYes = false;
   bool bJson = false;
-  std::string strMidiIn;   // empty: the instrument's own name
+  std::string strMidiIn;  // empty: the instrument's own name
   std::string strMidiOut;
   bool bListPorts = false;
   std::string strTrace;

@@ -176,8 +176,7 @@ std::string HelpToMan(const std::string& strHelp) {
       // "  --trace FILE    text", "  0  text", "  keyword=TEXT    text": a tag and its text.
       out += ".TP\n.B " + Roff(s.substr(0, nGap), true) + "\n" + Roff(TrimLeft(s.substr(nGap)), false) + "\n";
       bInTag = true;
-    } else if (nIndent == 2 && i + 1 < aLines.size() && Indent(aLines[i + 1]) > 2 &&
-               !TrimLeft(aLines[i + 1]).empty()) {
+    } else if (nIndent == 2 && i + 1 < aLines.size() && Indent(aLines[i + 1]) > 2 && !TrimLeft(aLines[i + 1]).empty()) {
       // A tag whose text starts on the next line.
       out += ".TP\n.B " + Roff(s, true) + "\n";
       bInTag = true;

@@ -26,9 +26,7 @@ namespace velda::app {
 
 namespace {
 
-void Complain(const std::string& strText) {
-  std::fprintf(stderr, "%s: %s\n", PROGRAM_NAME, strText.c_str());
-}
+void Complain(const std::string& strText) { std::fprintf(stderr, "%s: %s\n", PROGRAM_NAME, strText.c_str()); }
 
 int UsageError(const std::string& strText) {
   Complain(strText);
@@ -72,7 +70,8 @@ EOutcome RunOnTerminal(CInstallerApp& app, fw::CMsgLoop& loop, const CAppOptions
   to.bAutoYes = opt.bYes;
   pView = std::make_unique<tty::CTtyFrontEnd>(loop, stdout, to);
   tty::CTtyFrontEnd& view = *pView;
-  COutcomeTap tap(app, [&view](EOutcome e) { view.OnOutcome(e); }, &view);
+  COutcomeTap tap(
+      app, [&view](EOutcome e) { view.OnOutcome(e); }, &view);
   loop.SetFrontEnd(&tap);
   loop.SetIdleHook([&view, &loop](std::uint64_t) { view.OnIdle(loop.IsVirtual()); });
 
@@ -82,10 +81,11 @@ EOutcome RunOnTerminal(CInstallerApp& app, fw::CMsgLoop& loop, const CAppOptions
     pReader = std::make_unique<tty::CLineReader>(
         STDIN_FILENO, [&view](std::string_view s) { view.OnInputLine(s); }, [&view] { view.OnInputEnd(); });
   }
-  CSignalWatcher signals([&view] { view.RequestClose(); }, [&loop, &view] {
-    view.Stop();
-    loop.Abort();
-  });
+  CSignalWatcher signals([&view] { view.RequestClose(); },
+                         [&loop, &view] {
+                           view.Stop();
+                           loop.Abort();
+                         });
 
   app.InitInstance();
 

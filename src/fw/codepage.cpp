@@ -37,11 +37,16 @@ BYTE LowerSingleByte(BYTE b) {
     return static_cast<BYTE>(b + 0x20);
   }
   switch (b) {
-    case 0x8A: return 0x9A;  // S caron
-    case 0x8C: return 0x9C;  // OE
-    case 0x8E: return 0x9E;  // Z caron
-    case 0x9F: return 0xFF;  // Y diaeresis
-    default: return b;
+    case 0x8A:
+      return 0x9A;  // S caron
+    case 0x8C:
+      return 0x9C;  // OE
+    case 0x8E:
+      return 0x9E;  // Z caron
+    case 0x9F:
+      return 0xFF;  // Y diaeresis
+    default:
+      return b;
   }
 }
 

@@ -6,9 +6,7 @@ namespace fw {
 
 namespace {
 
-bool IsWhite(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
-}
+bool IsWhite(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
 
 // The string with every single-byte letter made small; double-byte characters copied whole.
 std::string Lowered(const std::string& s) {
@@ -58,8 +56,6 @@ CString& CString::MakeLower() {
   return *this;
 }
 
-int CString::CompareNoCase(const CString& other) const {
-  return Lowered(m_str).compare(Lowered(other.m_str));
-}
+int CString::CompareNoCase(const CString& other) const { return Lowered(m_str).compare(Lowered(other.m_str)); }
 
 }  // namespace fw

@@ -24,9 +24,18 @@ class CString {
   const std::string& Str() const { return m_str; }
   std::string_view View() const { return m_str; }
 
-  CString& operator+=(char c) { m_str.push_back(c); return *this; }
-  CString& operator+=(const CString& s) { m_str += s.m_str; return *this; }
-  CString& operator+=(const char* psz) { m_str += psz; return *this; }
+  CString& operator+=(char c) {
+    m_str.push_back(c);
+    return *this;
+  }
+  CString& operator+=(const CString& s) {
+    m_str += s.m_str;
+    return *this;
+  }
+  CString& operator+=(const char* psz) {
+    m_str += psz;
+    return *this;
+  }
   friend CString operator+(const CString& a, const CString& b) { return CString(a.m_str + b.m_str); }
   friend bool operator==(const CString& a, const CString& b) { return a.m_str == b.m_str; }
 

@@ -9,9 +9,8 @@ CDeviceThread::CDeviceThread() : m_tStart(std::chrono::steady_clock::now()) {
 CDeviceThread::~CDeviceThread() { Stop(); }
 
 std::uint64_t CDeviceThread::Now() const {
-  return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                        std::chrono::steady_clock::now() - m_tStart)
-                                        .count());
+  return static_cast<std::uint64_t>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - m_tStart).count());
 }
 
 void CDeviceThread::ScheduleAt(std::uint64_t nTimeMs, std::function<void()> fn) {

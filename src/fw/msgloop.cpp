@@ -27,9 +27,8 @@ std::uint64_t CMsgLoop::Now() const {
   if (m_eClock == EClock::Virtual) {
     return m_nVirtualNow.load();
   }
-  return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                        std::chrono::steady_clock::now() - m_tStart)
-                                        .count());
+  return static_cast<std::uint64_t>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - m_tStart).count());
 }
 
 void CMsgLoop::ScheduleAt(std::uint64_t nTimeMs, std::function<void()> fn) {
@@ -294,9 +293,9 @@ DWORD timeGetTime() {
   if (CMsgLoop* pLoop = CMsgLoop::Current()) {
     return static_cast<DWORD>(pLoop->Now());
   }
-  return static_cast<DWORD>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                std::chrono::steady_clock::now().time_since_epoch())
-                                .count());
+  return static_cast<DWORD>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+          .count());
 }
 
 }  // namespace fw

@@ -93,9 +93,7 @@ class CMsgLoop : public CScheduler {
 
   // Sees every posted message and tick as it is dispatched, before its window does (tests,
   // traces). Dropped messages are not seen.
-  void SetDispatchObserver(std::function<void(HWND, UINT, WPARAM, LPARAM)> fn) {
-    m_fnObserver = std::move(fn);
-  }
+  void SetDispatchObserver(std::function<void(HWND, UINT, WPARAM, LPARAM)> fn) { m_fnObserver = std::move(fn); }
 
   // Messages dispatched so far (posted messages, input and ticks).
   std::uint64_t DispatchCount() const { return m_nDispatched; }

@@ -16,9 +16,7 @@ class CScheduler {
   // Callable from any thread.
   virtual void ScheduleAt(std::uint64_t nTimeMs, std::function<void()> fn) = 0;
 
-  void ScheduleAfter(std::uint64_t nDelayMs, std::function<void()> fn) {
-    ScheduleAt(Now() + nDelayMs, std::move(fn));
-  }
+  void ScheduleAfter(std::uint64_t nDelayMs, std::function<void()> fn) { ScheduleAt(Now() + nDelayMs, std::move(fn)); }
 };
 
 }  // namespace fw

@@ -21,8 +21,8 @@ class CFrontEnd {
   // A control's text, enabled state, progress or list changed; it is drawn at once.
   virtual void OnControlChanged(HWND hWnd, const CControlState& ctl) = 0;
   // A modal message box; answer with CInputEvent::BoxAnswer(nBoxId, IDOK or IDCANCEL).
-  virtual void ShowMessageBox(int nBoxId, HWND hOwner, const CString& strText,
-                              const CString& strCaption, UINT uType) = 0;
+  virtual void ShowMessageBox(int nBoxId, HWND hOwner, const CString& strText, const CString& strCaption,
+                              UINT uType) = 0;
   // The box was answered with nAnswer (IDOK, IDCANCEL; IDCANCEL too when the run ended) and is gone.
   virtual void CloseMessageBox(int nBoxId, int nAnswer) = 0;
 };

@@ -243,9 +243,7 @@ BOOL CDialog::OnCommand(WPARAM wParam, LPARAM /*lParam*/) {
   }
 }
 
-CWinApp::CWinApp(CMsgLoop& loop, const CString& strTitle) : m_loop(loop), m_strTitle(strTitle) {
-  g_pApp.store(this);
-}
+CWinApp::CWinApp(CMsgLoop& loop, const CString& strTitle) : m_loop(loop), m_strTitle(strTitle) { g_pApp.store(this); }
 
 CWinApp::~CWinApp() {
   CWinApp* pSelf = this;

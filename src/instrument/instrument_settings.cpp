@@ -74,10 +74,12 @@ bool ParseUnsolicited(std::string_view strRest, CFaultPlan& plan, std::string& s
 
 bool ParseFaultSetting(std::string_view strFaultText, CFaultPlan& plan, std::string& strError) {
   constexpr std::string_view kUnsolicited = "unsolicited:";
-  if (strFaultText.starts_with(kUnsolicited)) return ParseUnsolicited(strFaultText.substr(kUnsolicited.size()), plan, strError);
+  if (strFaultText.starts_with(kUnsolicited))
+    return ParseUnsolicited(strFaultText.substr(kUnsolicited.size()), plan, strError);
   const std::vector<std::string_view> aParts = SplitColons(strFaultText, 5);
   if (aParts.size() < 3 || aParts.size() > 4) {
-    return Fail("fault '" + std::string(strFaultText) + "': expected <fault>:<request>:<occurrence>[:<count>]", strError);
+    return Fail("fault '" + std::string(strFaultText) + "': expected <fault>:<request>:<occurrence>[:<count>]",
+                strError);
   }
   CFaultRule rule;
   const std::optional<EInstrumentFault> eFault = sim::FaultFromName(aParts[0]);
@@ -111,7 +113,8 @@ bool ParseInstrumentSetting(std::string_view strKey, std::string_view strValue, 
     return true;
   };
   if (strKey == "keyword" || strKey == "inquiry-text") {
-    if (!IsSevenBit(strValue)) return Fail(std::string(strKey) + ": only 7-bit characters travel in a message", strError);
+    if (!IsSevenBit(strValue))
+      return Fail(std::string(strKey) + ": only 7-bit characters travel in a message", strError);
     (strKey == "keyword" ? config.strKeyword : config.strInquiryText) = std::string(strValue);
     return true;
   }

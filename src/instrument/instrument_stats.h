@@ -10,10 +10,10 @@ namespace velda {
 
 struct CInstrumentStats {
   std::array<std::uint32_t, kInstrumentRequestKinds> aReceived{};  // requests of each kind
-  std::uint32_t nIgnored = 0;          // messages that are no request of the protocol
-  std::uint32_t nIgnoredAbsent = 0;    // messages that came while the devices were gone
-  std::uint32_t nMalformed = 0;        // requests with fields no correct sender writes
-  std::uint32_t nOutOfSequence = 0;    // packets or writes that do not fit the open block
+  std::uint32_t nIgnored = 0;                                      // messages that are no request of the protocol
+  std::uint32_t nIgnoredAbsent = 0;                                // messages that came while the devices were gone
+  std::uint32_t nMalformed = 0;                                    // requests with fields no correct sender writes
+  std::uint32_t nOutOfSequence = 0;                                // packets or writes that do not fit the open block
   std::uint32_t nRefusedOutsideUpdateMode = 0;
   std::uint32_t nWrongKeywords = 0;
   std::uint32_t nRestarts = 0;
@@ -22,17 +22,15 @@ struct CInstrumentStats {
   std::uint32_t nPacketsResent = 0;       // packets that came after a 02 for the same offset
   std::uint32_t nPacketsStored = 0;
   std::uint64_t nBytesStored = 0;
-  std::uint32_t nBlocksAbandoned = 0;     // block starts that replaced an unwritten block
+  std::uint32_t nBlocksAbandoned = 0;  // block starts that replaced an unwritten block
   std::uint32_t nBlocksWritten = 0;
   std::uint32_t nChecksumsMatched = 0;
   std::uint32_t nChecksumsFailed = 0;
   std::uint32_t nFaultsApplied = 0;
-  std::uint32_t nDeliveries = 0;          // deliveries handed to the host
-  std::uint32_t nDroppedAbsent = 0;       // deliveries dropped because the devices were gone
+  std::uint32_t nDeliveries = 0;     // deliveries handed to the host
+  std::uint32_t nDroppedAbsent = 0;  // deliveries dropped because the devices were gone
 
-  std::uint32_t Received(EInstrumentRequest eRequest) const {
-    return aReceived[static_cast<std::size_t>(eRequest)];
-  }
+  std::uint32_t Received(EInstrumentRequest eRequest) const { return aReceived[static_cast<std::size_t>(eRequest)]; }
 };
 
 }  // namespace velda

@@ -23,8 +23,7 @@ void AppendByteHex(std::uint8_t b, std::string& str) {
   str.push_back(kDigits[b & 0xF]);
 }
 
-void AppendRecord(std::uint8_t nType, std::uint16_t nAddress, const std::uint8_t* p, std::size_t n,
-                  std::string& str) {
+void AppendRecord(std::uint8_t nType, std::uint16_t nAddress, const std::uint8_t* p, std::size_t n, std::string& str) {
   const std::uint8_t aHead[4] = {static_cast<std::uint8_t>(n), static_cast<std::uint8_t>(nAddress >> 8),
                                  static_cast<std::uint8_t>(nAddress & 0xFF), nType};
   unsigned nSum = 0;
@@ -77,7 +76,8 @@ std::string FormatIntelHex(const CSparseMemory& memory) {
       const std::size_t nChunk = std::min(n, kLine - nAddress % kLine);
       if ((nAddress >> 16) != nUpper) {
         nUpper = nAddress >> 16;
-        const std::uint8_t aUpper[2] = {static_cast<std::uint8_t>(nUpper >> 8), static_cast<std::uint8_t>(nUpper & 0xFF)};
+        const std::uint8_t aUpper[2] = {static_cast<std::uint8_t>(nUpper >> 8),
+                                        static_cast<std::uint8_t>(nUpper & 0xFF)};
         AppendRecord(kRecLinear, 0, aUpper, 2, str);
       }
       AppendRecord(kRecData, static_cast<std::uint16_t>(nAddress & 0xFFFF), p, nChunk, str);

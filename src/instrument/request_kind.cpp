@@ -25,9 +25,7 @@ constexpr std::array<CRequestInfo, kInstrumentRequestKinds> kRequests = {{
     {EInstrumentRequest::AreaCheck, {0x03, 0x01}, "area-check"},
 }};
 
-const CRequestInfo& InfoOf(EInstrumentRequest eRequest) {
-  return kRequests[static_cast<std::size_t>(eRequest)];
-}
+const CRequestInfo& InfoOf(EInstrumentRequest eRequest) { return kRequests[static_cast<std::size_t>(eRequest)]; }
 
 constexpr std::array<std::uint8_t, 5> kRequestHeader = {0xF0, 0x43, 0x50, 0x03, 0x00};
 

@@ -32,12 +32,12 @@ class CInstrumentHost {
 // Settings of the simulated instrument; ParseInstrumentSetting (instrument_settings.h) fills
 // them from text.
 struct CInstrumentConfig {
-  std::string strKeyword = "#5168_1994KESTRA";  // update mode only with this keyword
-  std::string strInquiryText = "VELDA";          // text of the inquiry reply
-  bool bRestartOnModeOn = true;                  // restarts (devices vanish) entering update mode
-  std::uint32_t nRestartMs = 3000;               // how long the devices are gone
-  std::uint32_t nLatencyMs = 2;                  // reply latency
-  CFaultPlan faultPlan;                          // misbehaviour on purpose
+  std::string strKeyword = "#5168_1994KESTRA";             // update mode only with this keyword
+  std::string strInquiryText = "VELDA";                    // text of the inquiry reply
+  bool bRestartOnModeOn = true;                            // restarts (devices vanish) entering update mode
+  std::uint32_t nRestartMs = 3000;                         // how long the devices are gone
+  std::uint32_t nLatencyMs = 2;                            // reply latency
+  CFaultPlan faultPlan;                                    // misbehaviour on purpose
   std::shared_ptr<const CInstrumentMemory> pPresetMemory;  // memory at power-on; none: all FF
   std::string strDumpFolder;  // where the host program dumps the memory when it ends; "" none
 };

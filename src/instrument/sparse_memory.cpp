@@ -7,9 +7,7 @@ namespace {
 
 constexpr std::uint64_t kAddressSpace = 0x100000000ull;
 
-std::uint32_t PageOf(std::uint64_t nAddress) {
-  return static_cast<std::uint32_t>(nAddress / CSparseMemory::kPageSize);
-}
+std::uint32_t PageOf(std::uint64_t nAddress) { return static_cast<std::uint32_t>(nAddress / CSparseMemory::kPageSize); }
 std::size_t OffsetInPage(std::uint64_t nAddress) {
   return static_cast<std::size_t>(nAddress % CSparseMemory::kPageSize);
 }
@@ -121,8 +119,7 @@ void CSparseMemory::Merge(const CSparseMemory& other) {
   other.ForEachRun([this](std::uint32_t nAddress, const std::uint8_t* p, std::size_t n) { Write(nAddress, p, n); });
 }
 
-void CSparseMemory::ForEachRun(
-    const std::function<void(std::uint32_t, const std::uint8_t*, std::size_t)>& fn) const {
+void CSparseMemory::ForEachRun(const std::function<void(std::uint32_t, const std::uint8_t*, std::size_t)>& fn) const {
   for (const auto& [nPage, page] : m_aPages) {
     const std::uint32_t nBase = nPage * kPageSize;
     std::size_t i = 0;

@@ -25,15 +25,13 @@ bool ReplacePort(std::unique_ptr<TPort>& pPort) {
 
 }  // namespace
 
-CMidiCtrl::CMidiCtrl()
-    : m_pMidiOut(new (std::nothrow) CMidiOutPort()), m_pMidiIn(new (std::nothrow) CMidiInPort()) {}
+CMidiCtrl::CMidiCtrl() : m_pMidiOut(new (std::nothrow) CMidiOutPort()), m_pMidiIn(new (std::nothrow) CMidiInPort()) {}
 
 // The output goes first (its device is reset and closed), then the input.
 CMidiCtrl::~CMidiCtrl() {
   m_pMidiOut.reset();
   m_pMidiIn.reset();
 }
-
 
 BOOL CMidiCtrl::OpenInByName(const CString& strName, UINT nDataId, UINT nStatusId) {
   m_nInDevice = -1;

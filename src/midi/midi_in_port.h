@@ -106,8 +106,8 @@ class CMidiInPort {
   UINT m_nDataId = 0;
   UINT m_nStatusId = 0;
 
-  const DWORD_PTR m_nKey;             // the callback's instance data
-  bool m_bOverrunReported = false;    // driver's thread: one status per run of refused bytes
+  const DWORD_PTR m_nKey;           // the callback's instance data
+  bool m_bOverrunReported = false;  // driver's thread: one status per run of refused bytes
 };
 
 }  // namespace velda

@@ -69,7 +69,8 @@ void CMidiOutPort::Close() {
   bool bDriverLetGo = true;
   if (m_hMidiOut != nullptr) {
     midiOutReset(m_hMidiOut);
-    if (m_pHdr != nullptr && midiOutUnprepareHeader(m_hMidiOut, m_pHdr.get(), sizeof(MIDIHDR)) == MIDIERR_STILLPLAYING) {
+    if (m_pHdr != nullptr &&
+        midiOutUnprepareHeader(m_hMidiOut, m_pHdr.get(), sizeof(MIDIHDR)) == MIDIERR_STILLPLAYING) {
       bDriverLetGo = false;
     }
     midiOutClose(m_hMidiOut);
@@ -108,8 +109,8 @@ void CMidiOutPort::Send(const BYTE* pData, UINT nLength) {
   }
   m_nResult = midiOutLongMsg(m_hMidiOut, m_pHdr.get(), sizeof(MIDIHDR));
   if (m_nResult != MMSYSERR_NOERROR) {
-    TraceNote("MIDI Out Error " + ResultText(m_nResult) + ": nothing more is sent until the port is opened again: " +
-              FormatHexBytes(pData, nLength));
+    TraceNote("MIDI Out Error " + ResultText(m_nResult) +
+              ": nothing more is sent until the port is opened again: " + FormatHexBytes(pData, nLength));
     return;
   }
   m_bHandedOver = true;

@@ -72,10 +72,17 @@ fw::BOOL CPortSelectDlg::OnInitDialog() {
 fw::BOOL CPortSelectDlg::OnCommand(fw::WPARAM wParam, fw::LPARAM lParam) {
   if (fw::HIWORD(wParam) == fw::CBN_SELCHANGE) {
     switch (fw::LOWORD(wParam)) {
-      case IDC_DEVICE: OnSelchangeDevice(); return fw::TRUE;
-      case IDC_IN_PORT: OnSelchangeInPort(); return fw::TRUE;
-      case IDC_OUT_PORT: OnSelchangeOutPort(); return fw::TRUE;
-      default: return fw::FALSE;
+      case IDC_DEVICE:
+        OnSelchangeDevice();
+        return fw::TRUE;
+      case IDC_IN_PORT:
+        OnSelchangeInPort();
+        return fw::TRUE;
+      case IDC_OUT_PORT:
+        OnSelchangeOutPort();
+        return fw::TRUE;
+      default:
+        return fw::FALSE;
     }
   }
   return fw::CDialog::OnCommand(wParam, lParam);

@@ -9,8 +9,8 @@
 namespace velda {
 
 struct CAreaDecodeResult {
-  std::size_t nBytes = 0;    // bytes written to the output
-  bool bChecksumOk = true;   // false: the first decoded byte was complemented
+  std::size_t nBytes = 0;   // bytes written to the output
+  bool bChecksumOk = true;  // false: the first decoded byte was complemented
 };
 
 // Decodes the reply of nLen bytes at pMsg into pOut, writing at most nCapacity bytes and never

@@ -104,8 +104,7 @@ CSysEx BuildBlockChecksum(fw::UINT nAddress, fw::UINT nLength, fw::UINT nSum) {
 
 std::size_t DataPacketLength(std::size_t nData) { return DATA_PACKET_PREFIX_SIZE + PackedLength(nData) + 2; }
 
-CDataPacketWriter::CDataPacketWriter(fw::BYTE* pOut)
-    : m_pOut(pOut), m_packer(pOut + DATA_PACKET_PREFIX_SIZE) {
+CDataPacketWriter::CDataPacketWriter(fw::BYTE* pOut) : m_pOut(pOut), m_packer(pOut + DATA_PACKET_PREFIX_SIZE) {
   const CSysEx head = Header(0x03, 0x00);
   std::copy(head.begin(), head.end(), m_pOut);
 }

@@ -221,8 +221,7 @@ void CInstallerDlg::OnReplyBaudReset() {
 void CInstallerDlg::OnReplyAreaCheck() {
   const bool bHaveReply = TakeReply();
   // Only the first answer to the pending request is decoded; the wait stays armed after it.
-  if (bHaveReply && m_bAreaCheck && m_nWaitKind == WAIT_AREA_CHECK && !m_bAreaReplyTaken &&
-      m_pAreaBuf != nullptr) {
+  if (bHaveReply && m_bAreaCheck && m_nWaitKind == WAIT_AREA_CHECK && !m_bAreaReplyTaken && m_pAreaBuf != nullptr) {
     m_bAreaReplyTaken = true;
     const CAreaDecodeResult result = DecodeAreaReply(m_pRxBuf.get(), m_nRxLen, m_pAreaBuf.get(), AREA_BUF_SIZE);
     m_nAreaBytes = static_cast<UINT>(result.nBytes);

@@ -126,8 +126,7 @@ void CInstallerDlg::ExecUpdateArea() {
     ShowScriptError();
     return;
   }
-  PlanAndStart(*this, 0,
-               [&](UINT nSize) { return PlanUpdateArea(nAddress, nBlockSize, nLength, nSize, nOffset); });
+  PlanAndStart(*this, 0, [&](UINT nSize) { return PlanUpdateArea(nAddress, nBlockSize, nLength, nSize, nOffset); });
 }
 
 void CInstallerDlg::NextBlock() {

@@ -10,10 +10,9 @@ bool AreaCheckFits(fw::UINT nSlotSize, fw::UINT nOffset, fw::UINT nLength) {
          std::uint64_t{nOffset} + std::uint64_t{nLength} <= std::uint64_t{nSlotSize};
 }
 
-bool AreaMatches(std::span<const fw::BYTE> aReceived, std::span<const fw::BYTE> aSlotData,
-                 fw::UINT nOffset, fw::UINT nLength) {
-  if (aSlotData.size() > 0xFFFFFFFFu ||
-      !AreaCheckFits(static_cast<fw::UINT>(aSlotData.size()), nOffset, nLength) ||
+bool AreaMatches(std::span<const fw::BYTE> aReceived, std::span<const fw::BYTE> aSlotData, fw::UINT nOffset,
+                 fw::UINT nLength) {
+  if (aSlotData.size() > 0xFFFFFFFFu || !AreaCheckFits(static_cast<fw::UINT>(aSlotData.size()), nOffset, nLength) ||
       aReceived.size() < nLength) {
     return false;
   }

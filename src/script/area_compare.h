@@ -16,7 +16,7 @@ bool AreaCheckFits(fw::UINT nSlotSize, fw::UINT nOffset, fw::UINT nLength);
 // True when the first nLength received bytes equal the slot's bytes from nOffset on (always for a
 // length of 0). A request that does not fit, or a reply that carried fewer bytes than asked,
 // never matches.
-bool AreaMatches(std::span<const fw::BYTE> aReceived, std::span<const fw::BYTE> aSlotData,
-                 fw::UINT nOffset, fw::UINT nLength);
+bool AreaMatches(std::span<const fw::BYTE> aReceived, std::span<const fw::BYTE> aSlotData, fw::UINT nOffset,
+                 fw::UINT nLength);
 
 }  // namespace velda

@@ -20,8 +20,6 @@ CStatementScreen ScreenStatement(std::uint8_t nState, int nStatement, int nToken
   return r;
 }
 
-std::uint8_t SkipStateAfterMatch(std::uint8_t nState) {
-  return nState == SKIP_IF_SEEN ? SKIP_TO_ENDIF : nState;
-}
+std::uint8_t SkipStateAfterMatch(std::uint8_t nState) { return nState == SKIP_IF_SEEN ? SKIP_TO_ENDIF : nState; }
 
 }  // namespace velda

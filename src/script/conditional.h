@@ -5,13 +5,13 @@
 
 namespace velda {
 
-inline constexpr std::uint8_t SKIP_NONE = 0;       // statements run
-inline constexpr std::uint8_t SKIP_TO_ENDIF = 1;   // statements are passed over up to an ENDIF
-inline constexpr std::uint8_t SKIP_IF_SEEN = 2;    // an IF was seen: an area match starts skipping
+inline constexpr std::uint8_t SKIP_NONE = 0;      // statements run
+inline constexpr std::uint8_t SKIP_TO_ENDIF = 1;  // statements are passed over up to an ENDIF
+inline constexpr std::uint8_t SKIP_IF_SEEN = 2;   // an IF was seen: an area match starts skipping
 
 struct CStatementScreen {
   std::uint8_t nNextState = SKIP_NONE;
-  bool bExecute = false;        // run the statement
+  bool bExecute = false;         // run the statement
   bool bSkipRestOfLine = false;  // pass over what is left of the keyword's line
 };
 

@@ -56,22 +56,46 @@ void CInstallerDlg::OnNextStatement() {
   }
 
   switch (nStatement) {
-    case STMT_KEYWORD: ExecKeyword(); break;
-    case STMT_SET_UPDATE_MODE_ON: SendModeOn(); break;
-    case STMT_SET_UPDATE_MODE_OFF: SendModeOff(); break;
-    case STMT_UP_BAUDRATE: SendBaudUp(); break;
-    case STMT_RESET_BAUDRATE: SendBaudReset(); break;
-    case STMT_MODEL_NAME: ExecModelName(); break;
-    case STMT_SET_UPDATE_DEVICE: ExecSetUpdateDevice(); break;
-    case STMT_OPEN_DATA_FILE: ExecOpenDataFile(); break;
-    case STMT_UPDATE_DEVICE: ExecUpdateDevice(); break;
-    case STMT_UPDATE_BLOCK: ExecUpdateBlock(); break;
-    case STMT_UPDATE_AREA: ExecUpdateArea(); break;
+    case STMT_KEYWORD:
+      ExecKeyword();
+      break;
+    case STMT_SET_UPDATE_MODE_ON:
+      SendModeOn();
+      break;
+    case STMT_SET_UPDATE_MODE_OFF:
+      SendModeOff();
+      break;
+    case STMT_UP_BAUDRATE:
+      SendBaudUp();
+      break;
+    case STMT_RESET_BAUDRATE:
+      SendBaudReset();
+      break;
+    case STMT_MODEL_NAME:
+      ExecModelName();
+      break;
+    case STMT_SET_UPDATE_DEVICE:
+      ExecSetUpdateDevice();
+      break;
+    case STMT_OPEN_DATA_FILE:
+      ExecOpenDataFile();
+      break;
+    case STMT_UPDATE_DEVICE:
+      ExecUpdateDevice();
+      break;
+    case STMT_UPDATE_BLOCK:
+      ExecUpdateBlock();
+      break;
+    case STMT_UPDATE_AREA:
+      ExecUpdateArea();
+      break;
     case STMT_IF:
       m_nSkipState = SKIP_IF_SEEN;
       PostStep(ID_STEP_NEXT_STATEMENT);
       break;
-    case STMT_AREA_CHECK: ExecAreaCheck(); break;
+    case STMT_AREA_CHECK:
+      ExecAreaCheck();
+      break;
     case STMT_ENDIF:  // outside a skipped block ENDIF changes nothing
     default:          // an unknown keyword is passed over silently
       PostStep(ID_STEP_NEXT_STATEMENT);
@@ -168,9 +192,15 @@ void CInstallerDlg::ExecAreaCheck() {
           m_nCheckEntry = static_cast<int>(nValue);
         }
         break;
-      case 1: m_nCheckOffset = nValue; break;
-      case 2: m_nCheckAddress = nValue; break;
-      default: m_nCheckLength = nValue; break;
+      case 1:
+        m_nCheckOffset = nValue;
+        break;
+      case 2:
+        m_nCheckAddress = nValue;
+        break;
+      default:
+        m_nCheckLength = nValue;
+        break;
     }
   }
   if (!IsSlotIndex(nEntry)) {

@@ -21,24 +21,32 @@ std::string Num(std::size_t n) { return std::to_string(n); }
 
 const char* PackageFaultName(EPackageFault eFault) {
   switch (eFault) {
-    case EPackageFault::None: return "ok";
-    case EPackageFault::TruncatedHeader: return "truncated-header";
-    case EPackageFault::ScriptLengthPastEnd: return "script-length-past-end";
-    case EPackageFault::NulInScript: return "nul-in-script";
-    case EPackageFault::NameLengthPastEnd: return "name-length-past-end";
-    case EPackageFault::NamePastEnd: return "name-past-end";
-    case EPackageFault::DataLengthPastEnd: return "data-length-past-end";
-    case EPackageFault::DataPastEnd: return "data-past-end";
-    case EPackageFault::TooLarge: return "too-large";
+    case EPackageFault::None:
+      return "ok";
+    case EPackageFault::TruncatedHeader:
+      return "truncated-header";
+    case EPackageFault::ScriptLengthPastEnd:
+      return "script-length-past-end";
+    case EPackageFault::NulInScript:
+      return "nul-in-script";
+    case EPackageFault::NameLengthPastEnd:
+      return "name-length-past-end";
+    case EPackageFault::NamePastEnd:
+      return "name-past-end";
+    case EPackageFault::DataLengthPastEnd:
+      return "data-length-past-end";
+    case EPackageFault::DataPastEnd:
+      return "data-past-end";
+    case EPackageFault::TooLarge:
+      return "too-large";
   }
   return "unknown";
 }
 
 CPackageCheck CheckPackage(std::span<const fw::BYTE> aImage, std::size_t nMaxSize) {
   if (aImage.size() > nMaxSize) {
-    return Fault(EPackageFault::TooLarge,
-                 "the file holds " + Num(aImage.size()) + " bytes, more than the " + Num(nMaxSize) +
-                     " its 32-bit lengths can address");
+    return Fault(EPackageFault::TooLarge, "the file holds " + Num(aImage.size()) + " bytes, more than the " +
+                                              Num(nMaxSize) + " its 32-bit lengths can address");
   }
   const auto nSize = static_cast<UINT>(aImage.size());
   if (nSize < 4) {
@@ -49,17 +57,16 @@ CPackageCheck CheckPackage(std::span<const fw::BYTE> aImage, std::size_t nMaxSiz
   UINT nScriptLen = 0;
   ReadBigEndianU32(aImage, nPos, nScriptLen);
   if (!FitsInPackage(nSize, nPos, nScriptLen)) {
-    return Fault(EPackageFault::ScriptLengthPastEnd,
-                 "the script length " + Num(nScriptLen) + " passes the end of the file (" +
-                     Num(nSize - nPos) + " bytes follow the length)");
+    return Fault(EPackageFault::ScriptLengthPastEnd, "the script length " + Num(nScriptLen) +
+                                                         " passes the end of the file (" + Num(nSize - nPos) +
+                                                         " bytes follow the length)");
   }
   const auto aScript = aImage.subspan(nPos, nScriptLen);
   const auto itNul = std::find(aScript.begin(), aScript.end(), fw::BYTE{0xFF});
   if (itNul != aScript.end()) {
     const auto nAt = static_cast<std::size_t>(itNul - aScript.begin());
-    return Fault(EPackageFault::NulInScript,
-                 "the script holds a NUL character at script byte " + Num(nAt) + " (file offset " +
-                     Num(nPos + nAt) + ")");
+    return Fault(EPackageFault::NulInScript, "the script holds a NUL character at script byte " + Num(nAt) +
+                                                 " (file offset " + Num(nPos + nAt) + ")");
   }
   nPos += nScriptLen;
 
@@ -72,8 +79,8 @@ CPackageCheck CheckPackage(std::span<const fw::BYTE> aImage, std::size_t nMaxSiz
     }
     if (!FitsInPackage(nSize, nPos, nNameLen)) {
       return Fault(EPackageFault::NamePastEnd, strWhere + ": its name length " + Num(nNameLen) +
-                                                   " passes the end of the file (" +
-                                                   Num(nSize - nPos) + " bytes remain)");
+                                                   " passes the end of the file (" + Num(nSize - nPos) +
+                                                   " bytes remain)");
     }
     nPos += nNameLen;
     UINT nDataLen = 0;
@@ -83,8 +90,8 @@ CPackageCheck CheckPackage(std::span<const fw::BYTE> aImage, std::size_t nMaxSiz
     }
     if (!FitsInPackage(nSize, nPos, nDataLen)) {
       return Fault(EPackageFault::DataPastEnd, strWhere + ": its data length " + Num(nDataLen) +
-                                                   " passes the end of the file (" +
-                                                   Num(nSize - nPos) + " bytes remain)");
+                                                   " passes the end of the file (" + Num(nSize - nPos) +
+                                                   " bytes remain)");
     }
     nPos += nDataLen;
   }

@@ -21,9 +21,7 @@ std::span<const BYTE> PackageImage(const std::unique_ptr<BYTE[]>& pPackage, UINT
   return {pPackage.get(), nSize};
 }
 
-std::string PathOrDefault(const std::string& strPath) {
-  return strPath.empty() ? std::string(PACKAGE_NAME) : strPath;
-}
+std::string PathOrDefault(const std::string& strPath) { return strPath.empty() ? std::string(PACKAGE_NAME) : strPath; }
 
 // A trace line holds no line breaks.
 std::string OneLine(std::string str) {
@@ -41,8 +39,7 @@ void CInstallerDlg::OnLoadPackage() {
   // dialog as it was, and the run stops here.
   const fw::CFileResult file = fw::ReadWholeFile(PathOrDefault(m_strPackagePath));
   if (!file.bOk) {
-    ReportPackageError((file.bOpened ? "cannot be read:\r\n" : "cannot be opened:\r\n") +
-                       file.strError);
+    ReportPackageError((file.bOpened ? "cannot be read:\r\n" : "cannot be opened:\r\n") + file.strError);
     return;
   }
   const CPackageCheck check = CheckPackage(file.aData);
@@ -86,8 +83,7 @@ UINT CInstallerDlg::CopyBytes(BYTE* pDst, UINT n) {
 }
 
 BOOL CInstallerDlg::FindEntry(const CString& strName) {
-  const CEntryLookup found =
-      FindPackageEntry(PackageImage(m_pPackage, m_nPackageSize), m_nEntriesStart, strName);
+  const CEntryLookup found = FindPackageEntry(PackageImage(m_pPackage, m_nPackageSize), m_nEntriesStart, strName);
   m_nPackagePos = found.nPos;
   return found.bFound ? fw::TRUE : fw::FALSE;
 }

@@ -5,9 +5,7 @@
 
 namespace velda {
 
-bool FitsInPackage(UINT nSize, UINT nPos, UINT n) {
-  return nPos <= nSize && n <= nSize - nPos;
-}
+bool FitsInPackage(UINT nSize, UINT nPos, UINT n) { return nPos <= nSize && n <= nSize - nPos; }
 
 bool ReadBigEndianU32(std::span<const BYTE> aImage, UINT& nPos, UINT& nValue) {
   nValue = 0;
@@ -46,8 +44,7 @@ UINT CopyPackageBytes(std::span<const BYTE> aImage, UINT& nPos, BYTE* pDst, UINT
   return n;
 }
 
-CEntryLookup FindPackageEntry(std::span<const BYTE> aImage, UINT nEntriesStart,
-                              const fw::CString& strLowerName) {
+CEntryLookup FindPackageEntry(std::span<const BYTE> aImage, UINT nEntriesStart, const fw::CString& strLowerName) {
   const auto nSize = static_cast<UINT>(std::min<std::size_t>(aImage.size(), 0xFFFFFFFFu));
   CEntryLookup r;
   r.nPos = std::min(nEntriesStart, nSize);

@@ -36,7 +36,6 @@ struct CEntryLookup {
 
 // Walks the named entries from nEntriesStart and compares each decoded, lower-cased name with
 // strLowerName byte for byte; the first equal one is found.
-CEntryLookup FindPackageEntry(std::span<const BYTE> aImage, UINT nEntriesStart,
-                              const fw::CString& strLowerName);
+CEntryLookup FindPackageEntry(std::span<const BYTE> aImage, UINT nEntriesStart, const fw::CString& strLowerName);
 
 }  // namespace velda

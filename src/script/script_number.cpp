@@ -21,9 +21,7 @@ fw::UINT ParseScriptHex(std::string_view svText) {
   return nValue;
 }
 
-fw::UINT NumericArgument(fw::CString strToken) {
-  return ParseScriptHex(strToken.TrimWhite().View());
-}
+fw::UINT NumericArgument(fw::CString strToken) { return ParseScriptHex(strToken.TrimWhite().View()); }
 
 fw::CString EntryNameArgument(fw::CString strToken) {
   strToken.TrimWhite().Trim('"').MakeLower();

@@ -4,9 +4,7 @@
 
 namespace velda {
 
-UINT CScriptText::End() const {
-  return static_cast<UINT>(std::min<std::size_t>(nLen, svText.size()));
-}
+UINT CScriptText::End() const { return static_cast<UINT>(std::min<std::size_t>(nLen, svText.size())); }
 
 namespace {
 

@@ -30,7 +30,7 @@ struct CScriptText {
 };
 
 struct CLineRead {
-  int nResult = LINE_AT_END;  // -1 end of script, 0 an empty or comment line consumed, n > 0 a statement
+  int nResult = LINE_AT_END;   // -1 end of script, 0 an empty or comment line consumed, n > 0 a statement
   bool bMarkLineRead = false;  // a line was looked at
 };
 

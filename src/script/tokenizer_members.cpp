@@ -15,9 +15,7 @@ int CInstallerDlg::ReadLine() {
   return r.nResult;
 }
 
-void CInstallerDlg::SkipLine() {
-  SkipScriptLine({m_strScript.View(), m_nScriptLen}, m_nScriptPos, m_strLine);
-}
+void CInstallerDlg::SkipLine() { SkipScriptLine({m_strScript.View(), m_nScriptLen}, m_nScriptPos, m_strLine); }
 
 int CInstallerDlg::ReadToken(CString& strToken) {
   const CTokenRead r = ReadScriptToken({m_strScript.View(), m_nScriptLen}, m_nScriptPos, strToken);

@@ -39,7 +39,10 @@ constexpr UINT PACKET_DATA_SIZE = 2450;
 // A progress bar of the dialog, driven with progress-control messages.
 class CProgressCtrl {
  public:
-  void Bind(fw::CWnd* pWnd, int nId) { m_pWnd = pWnd; m_nId = nId; }
+  void Bind(fw::CWnd* pWnd, int nId) {
+    m_pWnd = pWnd;
+    m_nId = nId;
+  }
   fw::LRESULT SendMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     return m_pWnd != nullptr ? m_pWnd->SendDlgItemMessage(m_nId, msg, wParam, lParam) : 0;
   }

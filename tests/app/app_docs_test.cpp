@@ -25,8 +25,8 @@ TEST(AppDocs, HelpNamesEveryOptionAndEveryExitCode) {
                           "--instrument KEY=VALUE", "--version", "-h, --help"}) {
     EXPECT_NE(s.find(psz), std::string::npos) << psz;
   }
-  for (const int n : {EXIT_COMPLETED, EXIT_USAGE, EXIT_REFUSED, EXIT_TIMED_OUT, EXIT_SCRIPT_OR_PACKAGE,
-                      EXIT_CANCELLED, EXIT_PORT_ERROR, EXIT_SECOND_COPY, EXIT_NOT_COMPLETED}) {
+  for (const int n : {EXIT_COMPLETED, EXIT_USAGE, EXIT_REFUSED, EXIT_TIMED_OUT, EXIT_SCRIPT_OR_PACKAGE, EXIT_CANCELLED,
+                      EXIT_PORT_ERROR, EXIT_SECOND_COPY, EXIT_NOT_COMPLETED}) {
     EXPECT_NE(s.find("\n  " + std::to_string(n) + "  "), std::string::npos) << n;
   }
   EXPECT_EQ(s.back(), '\n');

@@ -30,8 +30,8 @@ TEST(AppOptions, NoOptionIsTheInstallerAsItAlwaysWas) {
 
 TEST(AppOptions, ValuesAfterTheOptionOrAfterAnEqualsSign) {
   const CParseResult r = Parse({"--package", "a b.uxs", "--midi-in=My In", "--midi-out", "My Out", "--trace=t.txt",
-                                "--virtual", "--dump", "mem", "--instrument", "latency-ms=7", "--instrument=restart=off",
-                                "--yes", "--json", "--tui", "--virtual-clock"});
+                                "--virtual", "--dump", "mem", "--instrument", "latency-ms=7",
+                                "--instrument=restart=off", "--yes", "--json", "--tui", "--virtual-clock"});
   ASSERT_TRUE(r.options) << r.strError;
   const CAppOptions& o = *r.options;
   EXPECT_EQ(o.strPackage, "a b.uxs");
@@ -46,8 +46,8 @@ TEST(AppOptions, ValuesAfterTheOptionOrAfterAnEqualsSign) {
 }
 
 TEST(AppOptions, InstrumentFaultsAddUp) {
-  const CParseResult r = Parse({"--virtual", "--instrument", "fault=refuse:block-start:3", "--instrument",
-                                "fault=status02:data-packet:5:2"});
+  const CParseResult r = Parse(
+      {"--virtual", "--instrument", "fault=refuse:block-start:3", "--instrument", "fault=status02:data-packet:5:2"});
   ASSERT_TRUE(r.options) << r.strError;
   ASSERT_EQ(r.options->instrument.faultPlan.aRules.size(), 2u);
   EXPECT_EQ(r.options->instrument.faultPlan.FaultFor(EInstrumentRequest::BlockStart, 3), EInstrumentFault::Refuse);

@@ -310,8 +310,10 @@ TEST_F(AppProcess, JsonLinesForScripts) {
   for (const std::string& s : a) {
     EXPECT_TRUE(s.front() == '{' && s.back() == '}' && s.find("\"event\":") != std::string::npos) << s;
   }
-  EXPECT_NE(a.front().find(R"("event":"box","box":1,"caption":"VELDA Installer","text":"Make sure the instrument and \r\ncomputer are properly \r\nconnected via USB cable.","buttons":"ok-cancel","icon":"information"})"),
-            std::string::npos)
+  EXPECT_NE(
+      a.front().find(
+          R"("event":"box","box":1,"caption":"VELDA Installer","text":"Make sure the instrument and \r\ncomputer are properly \r\nconnected via USB cable.","buttons":"ok-cancel","icon":"information"})"),
+      std::string::npos)
       << a.front();
   EXPECT_NE(a[1].find(R"("event":"answer","box":1,"answer":"ok","by":"yes"})"), std::string::npos) << a[1];
   EXPECT_NE(a.back().find(R"("event":"end","outcome":"completed","exit":0})"), std::string::npos) << a.back();
@@ -358,10 +360,25 @@ TEST_F(AppProcess, UsageErrorsAndHelp) {
     CChildProcess p(VELDA_INSTALLER_EXE, {"--help"}, m_dir, m_dir / "lock");
     EXPECT_EQ(p.Wait(), EXIT_COMPLETED);
     EXPECT_EQ(p.Out().rfind("Usage: velda-installer [OPTION]...\n", 0), 0u);
-    for (const char* psz : {"--package FILE", "--virtual ", "--gui", "--tui", "--yes", "--midi-in NAME",
-                            "--midi-out NAME", "--list-ports", "--trace FILE", "--dump DIR",
-                            "--instrument KEY=VALUE", "--json", "--version", "--help", "keyword=TEXT",
-                            "latency-ms=MS", "restart=on|off", "memory=FOLDER", "fault=FAULT:REQUEST",
+    for (const char* psz : {"--package FILE",
+                            "--virtual ",
+                            "--gui",
+                            "--tui",
+                            "--yes",
+                            "--midi-in NAME",
+                            "--midi-out NAME",
+                            "--list-ports",
+                            "--trace FILE",
+                            "--dump DIR",
+                            "--instrument KEY=VALUE",
+                            "--json",
+                            "--version",
+                            "--help",
+                            "keyword=TEXT",
+                            "latency-ms=MS",
+                            "restart=on|off",
+                            "memory=FOLDER",
+                            "fault=FAULT:REQUEST",
                             "  4  the instrument did not answer in time"}) {
       EXPECT_NE(p.Out().find(psz), std::string::npos) << psz;
     }
@@ -382,8 +399,8 @@ TEST_F(AppProcess, RealMidiSaysThereIsNoMidiSystem) {
 TEST_F(AppProcess, ListPortsOfTheSimulatedInstrument) {
   CChildProcess p(VELDA_INSTALLER_EXE, {"--virtual", "--list-ports"}, m_dir, m_dir / "lock");
   EXPECT_EQ(p.Wait(), EXIT_COMPLETED);
-  EXPECT_EQ(p.OutLines(), (Lines{"MIDI input devices:", "  0  HALVEN USB IN 0-1", "MIDI output devices:",
-                                 "  0  HALVEN USB OUT 0-1"}));
+  EXPECT_EQ(p.OutLines(), (Lines{"MIDI input devices:", "  0  HALVEN USB IN 0-1",
+                                 "MIDI output devices:", "  0  HALVEN USB OUT 0-1"}));
 }
 
 }  // namespace

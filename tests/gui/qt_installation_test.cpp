@@ -66,9 +66,9 @@ QString Stage(const QString& strStatus, bool bPortEnabled, bool bCloseEnabled) {
 // The stages of one complete run, every one with the buttons disabled: two blocks uploaded.
 QStringList RunningStages() {
   QStringList a;
-  for (const char* psz : {"Change UpDate Mode.", "Start VELDA UpDate.", "Open Data File.", "Data UpLoad.",
-                          "Write Block.", "Block Check SUM OK.", "Data UpLoad.", "Write Block.",
-                          "Block Check SUM OK."}) {
+  for (const char* psz :
+       {"Change UpDate Mode.", "Start VELDA UpDate.", "Open Data File.", "Data UpLoad.", "Write Block.",
+        "Block Check SUM OK.", "Data UpLoad.", "Write Block.", "Block Check SUM OK."}) {
     a.append(Stage(QString::fromLatin1(psz), false, false));
   }
   return a;
@@ -169,8 +169,8 @@ class CInstallationTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(run.FrontEnd().OpenBox() != nullptr, kStageMs);
     run.WatchMainWindow();
     if (QTest::currentTestFailed()) return;
-    for (const char* psz : {velda::TXT_QUESTION_1, velda::TXT_QUESTION_2, velda::TXT_QUESTION_3,
-                            velda::TXT_QUESTION_4}) {
+    for (const char* psz :
+         {velda::TXT_QUESTION_1, velda::TXT_QUESTION_2, velda::TXT_QUESTION_3, velda::TXT_QUESTION_4}) {
       // The main window is not shown while the questions are asked.
       QVERIFY(!run.FrontEnd().WindowOf(velda::IDD_INSTALLER)->isVisible());
       ConfirmBox(run, QString::fromLatin1(psz).replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
@@ -239,7 +239,8 @@ class CInstallationTest : public QObject {
 
     QTRY_VERIFY_WITH_TIMEOUT(run.FrontEnd().OpenBox() != nullptr, kStageMs);
     QMessageBox* pBox = run.FrontEnd().OpenBox();
-    QCOMPARE(pBox->text(), QStringLiteral("Installation is completed.\nPlease turn the power switch of the instrument off."));
+    QCOMPARE(pBox->text(),
+             QStringLiteral("Installation is completed.\nPlease turn the power switch of the instrument off."));
     // The script has been read to its end; the upload filled the Data bar (its three packets of
     // 2450 clamp at 6001) and the end of the entry reset it.
     QCOMPARE(pAll->value(), pAll->maximum());

@@ -96,8 +96,8 @@ class CRunTest : public QObject {
     QVERIFY(QCoreApplication::instance() == nullptr);  // the call's QApplication is gone
 
     // One question, cancelled; the window shows briefly and goes by itself.
-    const std::vector<std::string> want{"created 102", std::string("box ") + velda::TXT_QUESTION_1, "answer 2",
-                                        "shown", "hidden", "destroyed"};
+    const std::vector<std::string> want{
+        "created 102", std::string("box ") + velda::TXT_QUESTION_1, "answer 2", "shown", "hidden", "destroyed"};
     QVERIFY(pRecorder != nullptr);
     const std::vector<std::string> got = pRecorder->Events();
     QCOMPARE(got.size(), want.size());
@@ -113,7 +113,8 @@ class CRunTest : public QObject {
     velda::qt::CQtRunOptions opt;
     // The desktop session ends while the first question waits for its answer.
     opt.fnBeforeInit = [] {
-      QMetaObject::invokeMethod(QCoreApplication::instance(), [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
+      QMetaObject::invokeMethod(
+          QCoreApplication::instance(), [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
     };
     char szName[] = "velda-installer";
     char* aArgv[] = {szName, nullptr};
@@ -138,8 +139,10 @@ class CRunTest : public QObject {
     // Back as it was.
     if (!display.isEmpty()) qputenv("DISPLAY", display);
     if (!wayland.isEmpty()) qputenv("WAYLAND_DISPLAY", wayland);
-    if (!platform.isEmpty()) qputenv("QT_QPA_PLATFORM", platform);
-    else qunsetenv("QT_QPA_PLATFORM");
+    if (!platform.isEmpty())
+      qputenv("QT_QPA_PLATFORM", platform);
+    else
+      qunsetenv("QT_QPA_PLATFORM");
     QVERIFY(!bNone);
     QVERIFY(bX11);
     QVERIFY(bOffscreen);

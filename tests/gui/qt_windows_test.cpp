@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "fw/msgloop.h"
-#include "gui/support/quiet_offscreen.h"
 #include "fw/wnd.h"
+#include "gui/support/quiet_offscreen.h"
 #include "midi/port_select_dlg.h"
 #include "shell/installer_template.h"
 #include "shell/steps.h"
@@ -140,10 +140,12 @@ class CWindowsTest : public QObject {
  private:
   // Waits until the main window of template 102 is on the screen.
   static velda::qt::CDialogWidget* WaitForWindow(CHarness& h, int nTemplate) {
-    static_cast<void>(QTest::qWaitFor([&] {
-      auto* p = h.FrontEnd().WindowOf(nTemplate);
-      return p != nullptr && p->isVisible();
-    }, kWaitMs));
+    static_cast<void>(QTest::qWaitFor(
+        [&] {
+          auto* p = h.FrontEnd().WindowOf(nTemplate);
+          return p != nullptr && p->isVisible();
+        },
+        kWaitMs));
     return h.FrontEnd().WindowOf(nTemplate);
   }
 
@@ -195,11 +197,10 @@ class CWindowsTest : public QObject {
     QVERIFY(!pStatus->hasFrame());
     QVERIFY(pStatus->text().isEmpty());
 
-    const std::vector<std::pair<QString, QRect>> aLabels{
-        {QStringLiteral("All"), Pixels(*pWnd, 12, 12, 32, 8)},
-        {QStringLiteral("Data"), Pixels(*pWnd, 12, 28, 20, 8)},
-        {QStringLiteral("0"), Pixels(*pWnd, 52, 38, 10, 8)},
-        {QStringLiteral("100%"), Pixels(*pWnd, 202, 38, 22, 8)}};
+    const std::vector<std::pair<QString, QRect>> aLabels{{QStringLiteral("All"), Pixels(*pWnd, 12, 12, 32, 8)},
+                                                         {QStringLiteral("Data"), Pixels(*pWnd, 12, 28, 20, 8)},
+                                                         {QStringLiteral("0"), Pixels(*pWnd, 52, 38, 10, 8)},
+                                                         {QStringLiteral("100%"), Pixels(*pWnd, 202, 38, 22, 8)}};
     QCOMPARE(pWnd->Labels().size(), aLabels.size());
     for (std::size_t i = 0; i < aLabels.size(); ++i) {
       QCOMPARE(pWnd->Labels()[i]->text(), aLabels[i].first);
@@ -208,8 +209,7 @@ class CWindowsTest : public QObject {
     }
     // Every label's text fits its box in the font used.
     for (QLabel* pLabel : pWnd->Labels()) {
-      QVERIFY2(pLabel->fontMetrics().horizontalAdvance(pLabel->text()) <= pLabel->width(),
-               qPrintable(pLabel->text()));
+      QVERIFY2(pLabel->fontMetrics().horizontalAdvance(pLabel->text()) <= pLabel->width(), qPrintable(pLabel->text()));
     }
     QVERIFY(pPort->fontMetrics().horizontalAdvance(pPort->text()) < pPort->width());
 
@@ -347,12 +347,12 @@ class CWindowsTest : public QObject {
     const uint uTimeOut = fw::MB_OK | fw::MB_ICONEXCLAMATION;
     QTest::newRow("question, OK") << q4 << uQuestion << "ok" << fw::IDOK << int(QMessageBox::Information)
                                   << QString::fromLatin1(q4);
-    QTest::newRow("question, Cancel") << q4 << uQuestion << "cancel" << fw::IDCANCEL
-                                      << int(QMessageBox::Information) << QString::fromLatin1(q4);
+    QTest::newRow("question, Cancel") << q4 << uQuestion << "cancel" << fw::IDCANCEL << int(QMessageBox::Information)
+                                      << QString::fromLatin1(q4);
     QTest::newRow("question, Esc") << q4 << uQuestion << "esc" << fw::IDCANCEL << int(QMessageBox::Information)
                                    << QString::fromLatin1(q4);
-    QTest::newRow("question, close box") << q4 << uQuestion << "close" << fw::IDCANCEL
-                                         << int(QMessageBox::Information) << QString::fromLatin1(q4);
+    QTest::newRow("question, close box") << q4 << uQuestion << "close" << fw::IDCANCEL << int(QMessageBox::Information)
+                                         << QString::fromLatin1(q4);
     QTest::newRow("time-out, OK") << QByteArray(" \r\n Time Out   \r\n") << uTimeOut << "ok" << fw::IDOK
                                   << int(QMessageBox::Warning) << QStringLiteral(" \n Time Out   \n");
     QTest::newRow("time-out, Esc") << QByteArray(" \r\n Time Out   \r\n") << uTimeOut << "esc" << fw::IDOK
@@ -382,7 +382,8 @@ class CWindowsTest : public QObject {
     QVERIFY(pWnd != nullptr);
 
     const std::string strText = text.toStdString();
-    h.OnInstaller([&dlg, &nGot, strText, uType] { nGot.store(dlg.MessageBox(strText.c_str(), "VELDA Installer", uType)); });
+    h.OnInstaller(
+        [&dlg, &nGot, strText, uType] { nGot.store(dlg.MessageBox(strText.c_str(), "VELDA Installer", uType)); });
     QTRY_VERIFY_WITH_TIMEOUT(h.FrontEnd().OpenBox() != nullptr, kWaitMs);
     QPointer<QMessageBox> pBox = h.FrontEnd().OpenBox();
     QTRY_VERIFY_WITH_TIMEOUT(pBox->isVisible(), kWaitMs);
@@ -391,9 +392,8 @@ class CWindowsTest : public QObject {
     QCOMPARE(pBox->text(), shownText);
     QCOMPARE(int(pBox->icon()), eIcon);
     const bool bOkCancel = (uType & fw::MB_TYPEMASK) == fw::MB_OKCANCEL;
-    QCOMPARE(pBox->standardButtons(),
-             bOkCancel ? QMessageBox::StandardButtons(QMessageBox::Ok | QMessageBox::Cancel)
-                       : QMessageBox::StandardButtons(QMessageBox::Ok));
+    QCOMPARE(pBox->standardButtons(), bOkCancel ? QMessageBox::StandardButtons(QMessageBox::Ok | QMessageBox::Cancel)
+                                                : QMessageBox::StandardButtons(QMessageBox::Ok));
     QCOMPARE(pBox->defaultButton(), pBox->button(QMessageBox::Ok));
     QCOMPARE(pBox->parentWidget(), pWnd);  // over the main window
     QCOMPARE(pBox->windowModality(), Qt::WindowModal);
@@ -587,7 +587,7 @@ class CWindowsTest : public QObject {
   void MinimisedWindowDrawsItsIconCentred() {
     CHarness h;
     CProbeDlg& dlg = h.Dialog(velda::InstallerTemplate(),
-                  [](CProbeDlg& d) { d.SetDlgItemText(velda::IDC_STATUS, "Start VELDA UpDate."); });
+                              [](CProbeDlg& d) { d.SetDlgItemText(velda::IDC_STATUS, "Start VELDA UpDate."); });
     h.RunModal(dlg);
     velda::qt::CDialogWidget* pWnd = WaitForWindow(h, velda::IDD_INSTALLER);
     QVERIFY(pWnd != nullptr);

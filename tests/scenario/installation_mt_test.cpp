@@ -14,9 +14,10 @@ TEST(InstallationThreads, PausesInspectionsAndInputFromTheTestThread) {
   CTestRig rig(opt);
   std::vector<std::uint8_t> data(5000);
   for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i * 7);
-  rig.SetPackage(MakePackage("SET_UPDATE_MODE_ON\r\nSET_UPDATE_DEVICE,1,A\r\nOPEN_DATA_FILE,0,a\r\n"
-                             "UPDATE_DEVICE,10000,1000,0\r\n",
-                             {{"a", data}}));
+  rig.SetPackage(
+      MakePackage("SET_UPDATE_MODE_ON\r\nSET_UPDATE_DEVICE,1,A\r\nOPEN_DATA_FILE,0,a\r\n"
+                  "UPDATE_DEVICE,10000,1000,0\r\n",
+                  {{"a", data}}));
   for (int i = 0; i < 4; ++i) rig.View().QueueAnswer(fw::IDOK);
   // Stop while the upload runs, look, and go on.
   ASSERT_TRUE(rig.RunUntil([&] { return rig.View().Status() == TXT_STATUS_UPLOAD; }));

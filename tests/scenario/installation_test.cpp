@@ -20,7 +20,9 @@ namespace {
 
 using V = std::vector<std::uint8_t>;
 
-V Slice(const V& a, std::size_t nFrom, std::size_t n) { return V(a.begin() + static_cast<long>(nFrom), a.begin() + static_cast<long>(nFrom + n)); }
+V Slice(const V& a, std::size_t nFrom, std::size_t n) {
+  return V(a.begin() + static_cast<long>(nFrom), a.begin() + static_cast<long>(nFrom + n));
+}
 
 struct CPackage {
   V main = Pattern(10000, 1);
@@ -87,8 +89,8 @@ TEST(Installation, ACompleteInstallationWithTheInstrumentRestartingIntoUpdateMod
   // the ports are closed, 7.5 s later reopened, 7.5 s later mode-on again, 5 s later once more.
   const auto modeOn = SentOf(rig, EInstrumentRequest::ModeOn);
   ASSERT_EQ(modeOn.size(), 3u);
-  const V wantModeOn{0xF0, 0x43, 0x50, 0x03, 0x00, 0x00, 0x00, '#', '5', '1', '6', '8', '_', '1',
-                     '9',  '9',  '4',  'K',  'E',  'S',  'T',  'R', 'A', 0xF7};
+  const V wantModeOn{0xF0, 0x43, 0x50, 0x03, 0x00, 0x00, 0x00, '#', '5', '1', '6', '8',
+                     '_',  '1',  '9',  '9',  '4',  'K',  'E',  'S', 'T', 'R', 'A', 0xF7};
   for (const CSentRequest& m : modeOn) EXPECT_EQ(m.aBytes, wantModeOn);
   std::uint64_t tChange = 0;
   for (const auto& [t, id] : rig.Commands()) {
@@ -107,7 +109,7 @@ TEST(Installation, ACompleteInstallationWithTheInstrumentRestartingIntoUpdateMod
   EXPECT_EQ(inst.ReadRange(1, 0x200000, pkg.main.size()), pkg.main);
   EXPECT_EQ(inst.ReadRange(1, 0x300000, 0x800), Slice(pkg.sub, 0x100, 0x800));  // from offset 100
   EXPECT_EQ(inst.ReadRange(1, 0x400000, 0x200), Slice(pkg.sub, 0, 0x200));
-  EXPECT_EQ(inst.ReadRange(1, 0x500000, 0x40), Slice(pkg.area, 0, 0x40));      // skipped block
+  EXPECT_EQ(inst.ReadRange(1, 0x500000, 0x40), Slice(pkg.area, 0, 0x40));  // skipped block
   EXPECT_FALSE(inst.WasWritten(1, 0x500040));
   EXPECT_EQ(inst.ReadRange(2, 0x600000, pkg.area.size()), pkg.area);            // written block
   EXPECT_EQ(inst.ReadRange(2, 0x700000, 0x800), Slice(pkg.main, 0x10, 0x800));  // UPDATE_AREA
@@ -131,14 +133,14 @@ TEST(Installation, SixteenMegabytesInVirtualTimeMatchTheMemoryDump) {
   opt.instrument.nLatencyMs = 0;
   CTestRig rig(opt);
   const V big = Pattern(16u << 20, 9);
-  rig.SetPackage(MakePackage("SET_UPDATE_MODE_ON\r\nSET_UPDATE_DEVICE,3,BIG\r\nOPEN_DATA_FILE,7,big\r\n"
-                             "UPDATE_DEVICE,1000000,100000,7\r\n",
-                             {{"big", big}}));
+  rig.SetPackage(
+      MakePackage("SET_UPDATE_MODE_ON\r\nSET_UPDATE_DEVICE,3,BIG\r\nOPEN_DATA_FILE,7,big\r\n"
+                  "UPDATE_DEVICE,1000000,100000,7\r\n",
+                  {{"big", big}}));
   rig.View().SetDefaultAnswer(fw::IDOK);
   ASSERT_TRUE(rig.RunToEnd());
   EXPECT_EQ(rig.View().Boxes().back().strText, TXT_COMPLETED);
-  EXPECT_EQ(rig.Instrument().Stats().Received(EInstrumentRequest::DataPacket),
-            (big.size() + 2449) / 2450);
+  EXPECT_EQ(rig.Instrument().Stats().Received(EInstrumentRequest::DataPacket), (big.size() + 2449) / 2450);
 
   // The dump, read back as any firmware tool would, holds exactly the entry at its address.
   const std::string strDump = (rig.Folder() / "dump").string();

@@ -62,9 +62,7 @@ void Choose(CTestRig& rig, fw::HWND hDlg, int nBox, int nPos) {
   rig.Loop().PostInput(fw::CInputEvent::ComboSel(hDlg, nBox, nPos));
 }
 
-void Press(CTestRig& rig, fw::HWND hDlg, int nButton) {
-  rig.Loop().PostInput(fw::CInputEvent::Click(hDlg, nButton));
-}
+void Press(CTestRig& rig, fw::HWND hDlg, int nButton) { rig.Loop().PostInput(fw::CInputEvent::Click(hDlg, nButton)); }
 
 // ---------------------------------------------------------------------------------------------
 
@@ -299,8 +297,7 @@ TEST(PortSelect, DevicesAreListedInEnumerationOrderSoTheThirdEntryOpensDevice2) 
   const fw::HWND hDlg = OpenPortDialog(rig);
   ASSERT_NE(hDlg, 0);
   EXPECT_EQ(rig.View().ComboItems(hDlg, IDC_IN_PORT), (std::vector<std::string>{"Zulu In", "Mike In", "Alpha In"}));
-  EXPECT_EQ(rig.View().ComboItems(hDlg, IDC_OUT_PORT),
-            (std::vector<std::string>{"Zulu Out", "Mike Out", "Alpha Out"}));
+  EXPECT_EQ(rig.View().ComboItems(hDlg, IDC_OUT_PORT), (std::vector<std::string>{"Zulu Out", "Mike Out", "Alpha Out"}));
   Choose(rig, hDlg, IDC_IN_PORT, 2);
   Choose(rig, hDlg, IDC_OUT_PORT, 2);
   Press(rig, hDlg, fw::IDOK);
@@ -356,10 +353,10 @@ TEST(PortSelect, AfterATimeOutMidiPortRunsAgainFromTheInquiryReloadingThePackage
             (std::vector<R>{R::Inquiry, R::ModeOn, R::SetDevice, R::BaudReset}));
   EXPECT_EQ(sent[nSentFirstRun], kInquiry);
   EXPECT_EQ(rig.Instrument().ReadRange(kDevice, kBase, aSecond.size()), aSecond);
-  const std::vector<std::string> status{TXT_STATUS_CHANGE_MODE,  TXT_STATUS_START,        TXT_STATUS_OPEN_DATA,
-                                        TXT_STATUS_START,        TXT_STATUS_OPEN_DATA,    TXT_STATUS_UPLOAD,
-                                        TXT_STATUS_WRITE_BLOCK,  TXT_STATUS_BLOCK_SUM_OK, TXT_STATUS_UPLOAD,
-                                        TXT_STATUS_WRITE_BLOCK,  TXT_STATUS_BLOCK_SUM_OK};
+  const std::vector<std::string> status{TXT_STATUS_CHANGE_MODE, TXT_STATUS_START,        TXT_STATUS_OPEN_DATA,
+                                        TXT_STATUS_START,       TXT_STATUS_OPEN_DATA,    TXT_STATUS_UPLOAD,
+                                        TXT_STATUS_WRITE_BLOCK, TXT_STATUS_BLOCK_SUM_OK, TXT_STATUS_UPLOAD,
+                                        TXT_STATUS_WRITE_BLOCK, TXT_STATUS_BLOCK_SUM_OK};
   EXPECT_EQ(rig.View().StatusHistory(), status);
   EXPECT_EQ(rig.CountCommand(ID_STEP_BEGIN), 1u);  // only the start delay's
   EXPECT_EQ(rig.CountCommand(ID_STEP_START_INSTALL), 2u);

@@ -106,10 +106,10 @@ TEST_F(ProtocolExchange, UploadWritesTheEntryBlockByBlock) {
   EXPECT_EQ(Instrument().Stats().nMalformed, 0u);
   EXPECT_EQ(Instrument().Stats().nOutOfSequence, 0u);
 
-  const std::vector<R> want{R::Inquiry,    R::ModeOn,     R::SetDevice,     R::BlockStart, R::DataPacket,
-                            R::DataPacket, R::WriteBlock, R::BlockChecksum, R::BlockStart, R::DataPacket,
-                            R::DataPacket, R::WriteBlock, R::BlockChecksum, R::BlockStart, R::DataPacket,
-                            R::WriteBlock, R::BlockChecksum, R::ModeOff,     R::BaudReset};
+  const std::vector<R> want{R::Inquiry,    R::ModeOn,        R::SetDevice,     R::BlockStart, R::DataPacket,
+                            R::DataPacket, R::WriteBlock,    R::BlockChecksum, R::BlockStart, R::DataPacket,
+                            R::DataPacket, R::WriteBlock,    R::BlockChecksum, R::BlockStart, R::DataPacket,
+                            R::WriteBlock, R::BlockChecksum, R::ModeOff,       R::BaudReset};
   EXPECT_EQ(SentKinds(), want);
 
   // Blocks of 4096, 4096 and 1808 bytes at A, A + 1000 and A + 2000.
@@ -191,19 +191,18 @@ TEST_P(ProtocolScriptError, HaltsWithoutSendingOrWaiting) {
   EXPECT_FALSE(Rig().Ended());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Statements, ProtocolScriptError,
-    ::testing::Values("UPDATE_DEVICE,0,0,0",                                      // block size 0
-                      "UPDATE_DEVICE,0,10,32",                                    // entry 50
-                      "UPDATE_BLOCK,0,10,FFFFFFFF,0",                             // entry far outside
-                      "UPDATE_DEVICE,0,10,0,51",                                  // offset beyond
-                      "UPDATE_BLOCK,0,10,0,51",                                   // offset beyond
-                      "UPDATE_AREA,0,10,0,48,9",                                  // beyond entry 0
-                      "UPDATE_AREA,0,0,0,0,10",                                   // block size 0
-                      "SET_UPDATE_DEVICE,80,x",                                   // device of 80
-                      "KEYWORD,0123456789012345678901234567890123456789ABCDE\r\n"  // 45 characters
-                      "SET_UPDATE_MODE_ON",
-                      "KEYWORD,key\xE9\r\nSET_UPDATE_MODE_ON"));  // a byte of 80 or more
+INSTANTIATE_TEST_SUITE_P(Statements, ProtocolScriptError,
+                         ::testing::Values("UPDATE_DEVICE,0,0,0",           // block size 0
+                                           "UPDATE_DEVICE,0,10,32",         // entry 50
+                                           "UPDATE_BLOCK,0,10,FFFFFFFF,0",  // entry far outside
+                                           "UPDATE_DEVICE,0,10,0,51",       // offset beyond
+                                           "UPDATE_BLOCK,0,10,0,51",        // offset beyond
+                                           "UPDATE_AREA,0,10,0,48,9",       // beyond entry 0
+                                           "UPDATE_AREA,0,0,0,0,10",        // block size 0
+                                           "SET_UPDATE_DEVICE,80,x",        // device of 80
+                                           "KEYWORD,0123456789012345678901234567890123456789ABCDE\r\n"  // 45 characters
+                                           "SET_UPDATE_MODE_ON",
+                                           "KEYWORD,key\xE9\r\nSET_UPDATE_MODE_ON"));  // a byte of 80 or more
 
 TEST_F(ProtocolExchange, TheLongestKeywordIsSent) {
   const std::string strKey(44, 'k');
@@ -239,8 +238,7 @@ TEST_F(ProtocolExchange, APacketAnswered02IsResentUnchangedUpToThreeTimes) {
 }
 
 TEST_F(ProtocolExchange, AFourth02AskingForAFifthSendIsARefusal) {
-  Start(kUploadScript, {{"firm", Pattern(3000)}},
-        WithFaults({Fault(EInstrumentFault::Status02, R::DataPacket, 1, 4)}));
+  Start(kUploadScript, {{"firm", Pattern(3000)}}, WithFaults({Fault(EInstrumentFault::Status02, R::DataPacket, 1, 4)}));
   ASSERT_TRUE(Rig().RunToEnd());
   const auto boxes = BoxesWith(Rig(), TXT_REFUSED);
   ASSERT_EQ(boxes.size(), 1u);
@@ -323,8 +321,7 @@ TEST_F(ProtocolExchange, AWriteBlockTimesOutAfter63AndAHalfSeconds) {
 }
 
 TEST_F(ProtocolExchange, AReplyThatComesWhileTheTimeOutBoxIsOpenIsLate) {
-  Start(kUploadScript, {{"firm", Pattern(100)}}, WithFaults({Fault(EInstrumentFault::NoReply, R::BlockStart)}),
-        false);
+  Start(kUploadScript, {{"firm", Pattern(100)}}, WithFaults({Fault(EInstrumentFault::NoReply, R::BlockStart)}), false);
   for (int i = 0; i < 4; ++i) Rig().View().QueueAnswer(fw::IDOK);
   Rig().View().QueueAnswer(fw::IDOK, 5000);  // the user reads the time-out box for 5 s
   ASSERT_TRUE(Rig().RunUntil([&] { return !BoxesWith(Rig(), TXT_TIME_OUT).empty(); }));

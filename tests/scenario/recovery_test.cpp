@@ -144,7 +144,7 @@ TEST_P(RecoveryForeignChange, ChangesNothing) {
 
   PostDeviceChange(rig, GetParam().nType, GetParam().nData);
   rig.RunFor(60'000);
-  ASSERT_EQ(rig.DeviceChanges().size(), 1u);  // received ...
+  ASSERT_EQ(rig.DeviceChanges().size(), 1u);     // received ...
   EXPECT_FALSE(rig.Dlg()->m_bDevChangePending);  // ... and passed over
   EXPECT_FALSE(rig.Loop().IsTimerRunning(rig.View().MainWindow(), IDT_DEVICE_SETTLE));
   EXPECT_EQ(rig.CountCommand(ID_STEP_DEVICE_SETTLED), 0u);
@@ -227,7 +227,7 @@ TEST(Recovery, TheInstrumentRestartingIntoUpdateModeIsFollowedToCompletion) {
   const std::uint64_t tReopen = tSettled + kClosePauses + 7500;
   const std::uint64_t tResend = tReopen + 7500;
 
-  probes.At(rig, tSettled - 1);    // the dead handles are still held
+  probes.At(rig, tSettled - 1);     // the dead handles are still held
   probes.At(rig, tSettled + 1000);  // closed
   probes.At(rig, tReopen - 1);
   probes.At(rig, tReopen + 1);  // reopened, the mode-on wait parked
@@ -281,10 +281,10 @@ TEST(Recovery, TheInstrumentRestartingIntoUpdateModeIsFollowedToCompletion) {
   // The answer to the first resend moves the installation on; the second answer finds nothing
   // awaited.
   EXPECT_EQ(rig.CountCommand(ID_MARK_MODE_ON_OK), 1u);
-  const std::vector<R> want{R::Inquiry,    R::ModeOn,    R::ModeOn,     R::ModeOn,        R::SetDevice,
-                            R::BlockStart, R::DataPacket, R::DataPacket, R::WriteBlock,    R::BlockChecksum,
-                            R::BlockStart, R::DataPacket, R::WriteBlock, R::BlockChecksum, R::ModeOff,
-                            R::BaudReset};
+  const std::vector<R> want{R::Inquiry,    R::ModeOn,        R::ModeOn,     R::ModeOn,
+                            R::SetDevice,  R::BlockStart,    R::DataPacket, R::DataPacket,
+                            R::WriteBlock, R::BlockChecksum, R::BlockStart, R::DataPacket,
+                            R::WriteBlock, R::BlockChecksum, R::ModeOff,    R::BaudReset};
   EXPECT_EQ(SentKinds(rig), want);
   EXPECT_EQ(rig.Instrument().ReadRange(kDevice, kBase, aData.size()), aData);
   EXPECT_EQ(rig.Instrument().Stats().nRestarts, 1u);
@@ -377,9 +377,8 @@ TEST(Recovery, TheRecoveryReopensTheDefaultNamesEvenAfterAChoiceByHand) {
   EXPECT_EQ(rig.Instrument().ReadRange(kDevice, kBase, aData.size()), aData);
   EXPECT_FALSE(pOther->Instrument().WasWritten(kDevice, kBase));
   EXPECT_EQ(KindsOf(rig.Driver().OutMessages(1)), (std::vector<R>{R::Inquiry, R::ModeOn}));
-  const std::vector<R> want{R::BaudReset, R::ModeOn,     R::ModeOn,        R::SetDevice,  R::BlockStart,
-                            R::DataPacket, R::DataPacket, R::WriteBlock,    R::BlockChecksum, R::ModeOff,
-                            R::BaudReset};
+  const std::vector<R> want{R::BaudReset,  R::ModeOn,     R::ModeOn,        R::SetDevice, R::BlockStart, R::DataPacket,
+                            R::DataPacket, R::WriteBlock, R::BlockChecksum, R::ModeOff,   R::BaudReset};
   std::vector<R> afterInquiries = KindsOf(rig.Sent());
   ASSERT_GE(afterInquiries.size(), 31u);
   afterInquiries.erase(afterInquiries.begin(), afterInquiries.begin() + 31);
@@ -428,8 +427,8 @@ void TimeOutThenStartAgain(CTestRig& rig) {
   ASSERT_TRUE(rig.RunUntil([&] { return rig.View().WindowOf(IDD_PORT_SELECT) != 0; }, 60'000));
   rig.Loop().PostInput(fw::CInputEvent::Click(rig.View().WindowOf(IDD_PORT_SELECT), fw::IDOK));
   ASSERT_TRUE(rig.RunUntil([&] { return !BoxesWith(rig, TXT_COMPLETED).empty(); }, 600'000));
-  const std::vector<R> want{R::Inquiry, R::ModeOn,  R::SetDevice, R::BaudReset,
-                            R::Inquiry, R::ModeOn,  R::SetDevice, R::ModeOff, R::BaudReset};
+  const std::vector<R> want{R::Inquiry, R::ModeOn,    R::SetDevice, R::BaudReset, R::Inquiry,
+                            R::ModeOn,  R::SetDevice, R::ModeOff,   R::BaudReset};
   EXPECT_EQ(SentKinds(rig), want);
   EXPECT_EQ(rig.CountCommand(ID_STEP_LOAD_PACKAGE), 2u);
 }

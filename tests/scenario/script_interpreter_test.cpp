@@ -29,9 +29,7 @@ class CScriptRun {
     m_rig.SetPackage(aPackage);
     StartWithoutPackage();
   }
-  void Start(const std::string& strScript, const Entries& aEntries = {}) {
-    Start(MakePackage(strScript, aEntries));
-  }
+  void Start(const std::string& strScript, const Entries& aEntries = {}) { Start(MakePackage(strScript, aEntries)); }
   void StartWithoutPackage() {
     m_rig.View().SetDefaultAnswer(fw::IDOK);
     m_rig.RunFor(60'000);
@@ -91,7 +89,8 @@ class CScriptRun {
   CDataEntry& Slot(int n) { return m_rig.Dlg()->m_aEntry[n]; }
   std::string SlotName(int n) { return Slot(n).strName.Str(); }
 
-  mutable CTestRig m_rig{CRigOptions{.bInstrument = false, .instrument = {}}};  // its view and records are safe to read at any pause
+  mutable CTestRig m_rig{
+      CRigOptions{.bInstrument = false, .instrument = {}}};  // its view and records are safe to read at any pause
   std::size_t m_nBoxesBefore = 0;
   std::size_t m_nCommandsBefore = 0;
 };
@@ -106,10 +105,10 @@ TEST(ScriptRun, LoadingShowsTheStatusPostsItsStepsInOrderAndStartsTheScript) {
   EXPECT_EQ(run.OpenBoxText(), TXT_COMPLETED);
   const auto status = run.m_rig.View().StatusHistory();
   EXPECT_NE(std::find(status.begin(), status.end(), TXT_STATUS_OPEN_DATA), status.end());
-  const std::vector<fw::UINT> want{ID_STEP_LOAD_PACKAGE,      ID_MARK_LOAD_PACKAGE,      ID_MARK_PACKAGE_LOADED,
-                                   ID_STEP_START_SCRIPT,      ID_STEP_INIT_ALL_PROGRESS, ID_STEP_NEXT_STATEMENT,
-                                   ID_MARK_LINE_READ,         ID_STEP_SHOW_ALL_PROGRESS, ID_STEP_SHOW_ALL_PROGRESS,
-                                   ID_MARK_MODEL_NAME,        ID_STEP_NEXT_STATEMENT,    ID_STEP_INSTALL_COMPLETE};
+  const std::vector<fw::UINT> want{ID_STEP_LOAD_PACKAGE, ID_MARK_LOAD_PACKAGE,      ID_MARK_PACKAGE_LOADED,
+                                   ID_STEP_START_SCRIPT, ID_STEP_INIT_ALL_PROGRESS, ID_STEP_NEXT_STATEMENT,
+                                   ID_MARK_LINE_READ,    ID_STEP_SHOW_ALL_PROGRESS, ID_STEP_SHOW_ALL_PROGRESS,
+                                   ID_MARK_MODEL_NAME,   ID_STEP_NEXT_STATEMENT,    ID_STEP_INSTALL_COMPLETE};
   auto ids = run.Ids();
   ASSERT_GE(ids.size(), want.size());
   ids.resize(want.size());
@@ -218,13 +217,13 @@ TEST(ScriptRun, EveryLineReadAndTokenReadIsShown) {
 
 TEST(ScriptRun, AKeywordWithBlanksBeforeItsCommaIsPassedOverAndItsArgumentsAreTried) {
   CScriptRun run;
-  ASSERT_NO_FATAL_FAILURE(run.Start(
-      "OPEN_DATA_FILE ,OPEN_DATA_FILE,1,b\r\n"
-      "  #no comment,OPEN_DATA_FILE,2,b\r\n"
-      "open_data_file,3,B\r\n"
-      "   \r\n"
-      "BOGUS,x,y\r\n",
-      {{"b", {7}}}));
+  ASSERT_NO_FATAL_FAILURE(
+      run.Start("OPEN_DATA_FILE ,OPEN_DATA_FILE,1,b\r\n"
+                "  #no comment,OPEN_DATA_FILE,2,b\r\n"
+                "open_data_file,3,B\r\n"
+                "   \r\n"
+                "BOGUS,x,y\r\n",
+                {{"b", {7}}}));
   ASSERT_TRUE(run.RunToBox());
   EXPECT_EQ(run.OpenBoxText(), TXT_COMPLETED);
   EXPECT_EQ(run.SlotName(1), "b");
@@ -236,7 +235,8 @@ TEST(ScriptRun, AKeywordWithBlanksBeforeItsCommaIsPassedOverAndItsArgumentsAreTr
 
 TEST(ScriptRun, KeywordLosesItsQuotesAndKeepsItsBlanks) {
   CScriptRun run;
-  ASSERT_NO_FATAL_FAILURE(run.Start("KEYWORD, \"#51 68\" \r\nOPEN_DATA_FILE,0,a\r\nAREA_CHECK,0,0,0,1\r\n", {{"a", {1}}}));
+  ASSERT_NO_FATAL_FAILURE(
+      run.Start("KEYWORD, \"#51 68\" \r\nOPEN_DATA_FILE,0,a\r\nAREA_CHECK,0,0,0,1\r\n", {{"a", {1}}}));
   ASSERT_TRUE(run.RunToAreaRequest(1));
   EXPECT_EQ(run.m_rig.Dlg()->m_strKeyword.Str(), " #51 68 ");
 }
@@ -265,9 +265,8 @@ TEST(ScriptRun, SetUpdateDeviceTakesItsLabelFromTheNextLine) {
 }
 
 TEST(ScriptRun, AnArgumentRunningIntoTheEndIsAScriptErrorThatHaltsTheRun) {
-  for (const char* pszScript :
-       {"SET_UPDATE_DEVICE", "SET_UPDATE_DEVICE,2", "OPEN_DATA_FILE,0,a\r\nAREA_CHECK,0,0,0",
-        "OPEN_DATA_FILE,0,a\r\nAREA_CHECK"}) {
+  for (const char* pszScript : {"SET_UPDATE_DEVICE", "SET_UPDATE_DEVICE,2", "OPEN_DATA_FILE,0,a\r\nAREA_CHECK,0,0,0",
+                                "OPEN_DATA_FILE,0,a\r\nAREA_CHECK"}) {
     SCOPED_TRACE(pszScript);
     CScriptRun one;
     ASSERT_NO_FATAL_FAILURE(one.Start(pszScript, {{"a", {1, 2}}}));
@@ -286,7 +285,8 @@ TEST(ScriptRun, AnArgumentRunningIntoTheEndIsAScriptErrorThatHaltsTheRun) {
 
 TEST(ScriptRun, OpenDataFileLoadsTheEntryWhateverTheCaseAndPauses) {
   CScriptRun run;
-  ASSERT_NO_FATAL_FAILURE(run.Start("OPEN_DATA_FILE, 2 ,\" Main.BIN\"\r\n", {{"other", {9}}, {"main.bin", {1, 2, 3}}, {" MAIN.BIN", {4, 5}}}));
+  ASSERT_NO_FATAL_FAILURE(run.Start("OPEN_DATA_FILE, 2 ,\" Main.BIN\"\r\n",
+                                    {{"other", {9}}, {"main.bin", {1, 2, 3}}, {" MAIN.BIN", {4, 5}}}));
   ASSERT_TRUE(run.RunToBox());
   EXPECT_EQ(run.OpenBoxText(), TXT_COMPLETED);
   CDataEntry& e = run.Slot(2);
@@ -309,8 +309,9 @@ TEST(ScriptRun, OpenDataFileLoadsTheEntryWhateverTheCaseAndPauses) {
 
 TEST(ScriptRun, OpenDataFileOnAFilledSlotRewindsItAndLoadsNothing) {
   CScriptRun run;
-  ASSERT_NO_FATAL_FAILURE(run.Start("OPEN_DATA_FILE,0,a\r\nOPEN_DATA_FILE,0,b\r\nOPEN_DATA_FILE,0,a\r\nAREA_CHECK,0,0,0,1\r\n",
-        {{"a", {1, 2}}, {"b", {3}}}));
+  ASSERT_NO_FATAL_FAILURE(
+      run.Start("OPEN_DATA_FILE,0,a\r\nOPEN_DATA_FILE,0,b\r\nOPEN_DATA_FILE,0,a\r\nAREA_CHECK,0,0,0,1\r\n",
+                {{"a", {1, 2}}, {"b", {3}}}));
   ASSERT_TRUE(run.RunToAreaRequest(1));
   EXPECT_EQ(run.Count(ID_MARK_DATA_FILE_OPENED), 1u);
   EXPECT_EQ(run.SlotName(0), "a");
@@ -350,8 +351,8 @@ TEST(ScriptRun, OpenDataFileWhoseDataPassTheEndLeavesTheSlotFree) {
   CScriptRun run;
   // A package that changed after its check: while the area request waits, the entry's data length
   // is made to claim one byte more than the file holds.
-  ASSERT_NO_FATAL_FAILURE(run.Start(
-      "OPEN_DATA_FILE,0,a\r\nAREA_CHECK,0,0,0,1\r\nOPEN_DATA_FILE,1,a\r\nMODEL_NAME,x\r\n", {{"a", {1, 2}}}));
+  ASSERT_NO_FATAL_FAILURE(
+      run.Start("OPEN_DATA_FILE,0,a\r\nAREA_CHECK,0,0,0,1\r\nOPEN_DATA_FILE,1,a\r\nMODEL_NAME,x\r\n", {{"a", {1, 2}}}));
   ASSERT_TRUE(run.RunToAreaRequest(1));
   CInstallerDlg& dlg = *run.m_rig.Dlg();
   const fw::UINT nDataLen = dlg.m_nPackageSize - 6;  // the entry's data length field
@@ -377,18 +378,18 @@ const char* const kLoadBoth = "OPEN_DATA_FILE,0,a\r\nOPEN_DATA_FILE,1,b\r\n";
 
 TEST(ScriptRun, AnEqualAreaPassesOverEverythingUpToTheNextEndif) {
   CScriptRun run;
-  ASSERT_NO_FATAL_FAILURE(run.Start(std::string(kLoadBoth) +
-        "IF\r\n"
-        "AREA_CHECK,0,1,1000,2\r\n"
-        "MODEL_NAME,ENDIF\r\n"  // the rest of a passed-over line is never read as a statement
-        "OPEN_DATA_FILE,7,b\r\n"
-        "#comment\r\n"
-        "IF\r\n"
-        "AREA_CHECK,1,0,0,1\r\n"
-        "SET_UPDATE_MODE_ON\r\n"
-        "ENDIF\r\n"
-        "OPEN_DATA_FILE,8,b\r\n",
-        kTwoEntries));
+  ASSERT_NO_FATAL_FAILURE(run.Start(
+      std::string(kLoadBoth) + "IF\r\n"
+                               "AREA_CHECK,0,1,1000,2\r\n"
+                               "MODEL_NAME,ENDIF\r\n"  // the rest of a passed-over line is never read as a statement
+                               "OPEN_DATA_FILE,7,b\r\n"
+                               "#comment\r\n"
+                               "IF\r\n"
+                               "AREA_CHECK,1,0,0,1\r\n"
+                               "SET_UPDATE_MODE_ON\r\n"
+                               "ENDIF\r\n"
+                               "OPEN_DATA_FILE,8,b\r\n",
+      kTwoEntries));
   ASSERT_TRUE(run.RunToAreaRequest(1));
   const CInstallerDlg& dlg = *run.m_rig.Dlg();
   EXPECT_EQ(dlg.m_nCheckEntry, 0);
@@ -410,16 +411,15 @@ TEST(ScriptRun, AnEqualAreaPassesOverEverythingUpToTheNextEndif) {
 
 TEST(ScriptRun, ADifferentAreaMarksTheSlotAndRunsTheBlock) {
   CScriptRun run;
-  ASSERT_NO_FATAL_FAILURE(run.Start(std::string(kLoadBoth) +
-        "IF\r\n"
-        "AREA_CHECK,0,1,1000,2\r\n"
-        "OPEN_DATA_FILE,7,b\r\n"
-        "ENDIF\r\n"
-        "AREA_CHECK,1,0,0,1\r\n"
-        "OPEN_DATA_FILE,8,b\r\n"
-        "ENDIF\r\n"
-        "OPEN_DATA_FILE,9,b\r\n",
-        kTwoEntries));
+  ASSERT_NO_FATAL_FAILURE(run.Start(std::string(kLoadBoth) + "IF\r\n"
+                                                             "AREA_CHECK,0,1,1000,2\r\n"
+                                                             "OPEN_DATA_FILE,7,b\r\n"
+                                                             "ENDIF\r\n"
+                                                             "AREA_CHECK,1,0,0,1\r\n"
+                                                             "OPEN_DATA_FILE,8,b\r\n"
+                                                             "ENDIF\r\n"
+                                                             "OPEN_DATA_FILE,9,b\r\n",
+                                    kTwoEntries));
   ASSERT_TRUE(run.RunToAreaRequest(1));
   run.AnswerArea({0x20, 0x31});
   ASSERT_TRUE(run.RunToAreaRequest(2));
@@ -437,16 +437,15 @@ TEST(ScriptRun, ADifferentAreaMarksTheSlotAndRunsTheBlock) {
 
 TEST(ScriptRun, AnInnerIfDoesNotNest) {
   CScriptRun run;
-  ASSERT_NO_FATAL_FAILURE(run.Start(std::string(kLoadBoth) +
-        "IF\r\n"
-        "AREA_CHECK,1,0,0,1\r\n"
-        "IF\r\n"
-        "OPEN_DATA_FILE,7,b\r\n"
-        "ENDIF\r\n"
-        "OPEN_DATA_FILE,8,b\r\n"
-        "ENDIF\r\n"
-        "OPEN_DATA_FILE,9,b\r\n",
-        kTwoEntries));
+  ASSERT_NO_FATAL_FAILURE(run.Start(std::string(kLoadBoth) + "IF\r\n"
+                                                             "AREA_CHECK,1,0,0,1\r\n"
+                                                             "IF\r\n"
+                                                             "OPEN_DATA_FILE,7,b\r\n"
+                                                             "ENDIF\r\n"
+                                                             "OPEN_DATA_FILE,8,b\r\n"
+                                                             "ENDIF\r\n"
+                                                             "OPEN_DATA_FILE,9,b\r\n",
+                                    kTwoEntries));
   ASSERT_TRUE(run.RunToAreaRequest(1));
   run.AnswerArea({0x55});
   ASSERT_TRUE(run.RunToBox());
@@ -458,13 +457,12 @@ TEST(ScriptRun, AnInnerIfDoesNotNest) {
 
 TEST(ScriptRun, WithoutIfAMatchChangesNothingAndADifferenceMarksTheSlot) {
   CScriptRun run;
-  ASSERT_NO_FATAL_FAILURE(run.Start(std::string(kLoadBoth) +
-        "AREA_CHECK,1,0,0,1\r\n"
-        "OPEN_DATA_FILE,7,b\r\n"
-        "AREA_CHECK,0,0,0,4\r\n"
-        "OPEN_DATA_FILE,8,b\r\n"
-        "ENDIF\r\n",
-        kTwoEntries));
+  ASSERT_NO_FATAL_FAILURE(run.Start(std::string(kLoadBoth) + "AREA_CHECK,1,0,0,1\r\n"
+                                                             "OPEN_DATA_FILE,7,b\r\n"
+                                                             "AREA_CHECK,0,0,0,4\r\n"
+                                                             "OPEN_DATA_FILE,8,b\r\n"
+                                                             "ENDIF\r\n",
+                                    kTwoEntries));
   ASSERT_TRUE(run.RunToAreaRequest(1));
   run.AnswerArea({0x55});
   ASSERT_TRUE(run.RunToAreaRequest(2));
@@ -492,7 +490,8 @@ TEST(ScriptRun, AreaCheckOnASlotWithoutDataSendsNothingAndTheBlockRuns) {
 
 TEST(ScriptRun, AreaCheckOfLengthZeroFindsTheAreaEqual) {
   CScriptRun run;
-  ASSERT_NO_FATAL_FAILURE(run.Start(std::string(kLoadBoth) + "IF\r\nAREA_CHECK,0,4,0,0\r\nOPEN_DATA_FILE,7,b\r\nENDIF\r\n", kTwoEntries));
+  ASSERT_NO_FATAL_FAILURE(
+      run.Start(std::string(kLoadBoth) + "IF\r\nAREA_CHECK,0,4,0,0\r\nOPEN_DATA_FILE,7,b\r\nENDIF\r\n", kTwoEntries));
   ASSERT_TRUE(run.RunToAreaRequest(1));
   run.AnswerArea({});
   ASSERT_TRUE(run.RunToBox());
@@ -504,7 +503,8 @@ TEST(ScriptRun, AreaCheckPastTheSlotDataOrTooLongIsADifferenceWithoutARequest) {
   for (const char* pszCheck : {"AREA_CHECK,0,3,0,2\r\n", "AREA_CHECK,0,FFFFFFFF,0,2\r\n"}) {
     SCOPED_TRACE(pszCheck);
     CScriptRun one;
-    ASSERT_NO_FATAL_FAILURE(one.Start(std::string(kLoadBoth) + "IF\r\n" + pszCheck + "OPEN_DATA_FILE,7,b\r\nENDIF\r\n", kTwoEntries));
+    ASSERT_NO_FATAL_FAILURE(
+        one.Start(std::string(kLoadBoth) + "IF\r\n" + pszCheck + "OPEN_DATA_FILE,7,b\r\nENDIF\r\n", kTwoEntries));
     ASSERT_TRUE(one.RunToBox());
     EXPECT_EQ(one.OpenBoxText(), TXT_COMPLETED);
     EXPECT_EQ(one.Count(ID_STEP_SEND_AREA_CHECK), 0u);
@@ -515,7 +515,7 @@ TEST(ScriptRun, AreaCheckPastTheSlotDataOrTooLongIsADifferenceWithoutARequest) {
   // 4097 bytes: more than one reply can carry, even though the slot holds them.
   CScriptRun big;
   ASSERT_NO_FATAL_FAILURE(big.Start("OPEN_DATA_FILE,0,big\r\nAREA_CHECK,0,0,0,1001\r\nOPEN_DATA_FILE,7,big\r\n",
-            {{"big", Bytes(5000, 0xA5)}}));
+                                    {{"big", Bytes(5000, 0xA5)}}));
   ASSERT_TRUE(big.RunToBox());
   EXPECT_EQ(big.Count(ID_STEP_SEND_AREA_CHECK), 0u);
   EXPECT_EQ(big.Slot(0).nState, 2);
@@ -523,7 +523,8 @@ TEST(ScriptRun, AreaCheckPastTheSlotDataOrTooLongIsADifferenceWithoutARequest) {
 
 TEST(ScriptRun, AReplyWithFewerBytesThanAskedIsADifference) {
   CScriptRun run;
-  ASSERT_NO_FATAL_FAILURE(run.Start(std::string(kLoadBoth) + "IF\r\nAREA_CHECK,0,0,0,4\r\nOPEN_DATA_FILE,7,b\r\nENDIF\r\n", kTwoEntries));
+  ASSERT_NO_FATAL_FAILURE(
+      run.Start(std::string(kLoadBoth) + "IF\r\nAREA_CHECK,0,0,0,4\r\nOPEN_DATA_FILE,7,b\r\nENDIF\r\n", kTwoEntries));
   ASSERT_TRUE(run.RunToAreaRequest(1));
   // The buffer holds the expected bytes from an earlier reply, but this one carried only three.
   CInstallerDlg& dlg = *run.m_rig.Dlg();

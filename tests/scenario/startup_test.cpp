@@ -42,7 +42,7 @@ TEST(Startup, ConfirmedStartRunsTheChainToTheInquiry) {
   }
   EXPECT_EQ(tBegin, 6500u);
   // The inquiry is sent, marked, and its wait armed: the tick stopped, then started again.
-  const std::vector<fw::UINT> want{ID_STEP_BEGIN,        ID_STEP_START_INSTALL,    ID_STEP_SEND_INQUIRY,
+  const std::vector<fw::UINT> want{ID_STEP_BEGIN,        ID_STEP_START_INSTALL,   ID_STEP_SEND_INQUIRY,
                                    ID_MARK_INQUIRY_SENT, ID_STEP_STOP_WAIT_TIMER, ID_STEP_START_WAIT_TIMER};
   auto ids = CommandIds(rig);
   ASSERT_GE(ids.size(), want.size());

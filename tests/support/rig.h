@@ -43,7 +43,7 @@ class CTraceCollector : public CTraceSink {
 };
 
 struct CRigOptions {
-  bool bInstrument = true;          // the simulated instrument on the default port names
+  bool bInstrument = true;         // the simulated instrument on the default port names
   CInstrumentConfig instrument{};  // its settings and fault plan
 };
 
@@ -104,7 +104,7 @@ class CTestRig {
 
   // The user's input.
   void Click(int nId);
-  void CloseBox();  // the title bar's close box or Esc on the main window
+  void CloseBox();              // the title bar's close box or Esc on the main window
   void AnswerBox(int nAnswer);  // the open message box
 
  private:

@@ -175,7 +175,10 @@ TEST_F(MsgLoopTest, MessagesForAnEndedDialogAreDropped) {
 
 TEST_F(MsgLoopTest, SleepRunsDeviceEventsInTimeOrderAndTheirPostsWait) {
   std::vector<std::string> aOrder;
-  m_loop.ScheduleAt(300, [&] { aOrder.push_back("b@" + std::to_string(m_loop.Now())); Post(12); });
+  m_loop.ScheduleAt(300, [&] {
+    aOrder.push_back("b@" + std::to_string(m_loop.Now()));
+    Post(12);
+  });
   m_loop.ScheduleAt(100, [&] {
     aOrder.push_back("a@" + std::to_string(m_loop.Now()));
     // Scheduled during the sleep, still within it: runs in its turn.

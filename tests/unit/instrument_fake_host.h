@@ -109,12 +109,15 @@ inline const std::vector<std::uint8_t> kModeOff = Bytes("F0 43 50 03 00 00 01 F7
 inline const std::vector<std::uint8_t> kWriteBlock = Bytes("F0 43 50 03 00 04 01 F7");
 inline const std::vector<std::uint8_t> kBaudUp = Bytes("F0 43 50 03 00 05 00 F7");
 inline const std::vector<std::uint8_t> kBaudReset = Bytes("F0 43 50 03 00 05 01 F7");
-inline std::vector<std::uint8_t> ModeOn(std::string_view strKeyword) { return Msg("F0 43 50 03 00 00 00", strKeyword, "F7"); }
+inline std::vector<std::uint8_t> ModeOn(std::string_view strKeyword) {
+  return Msg("F0 43 50 03 00 00 00", strKeyword, "F7");
+}
 inline const std::string kDefaultKeyword = "#5168_1994KESTRA";
 
 // A data packet built with the instrument's own encoders (themselves checked against the worked
 // examples), for tests whose subject is not the packet bytes.
-inline std::vector<std::uint8_t> Packet(std::uint32_t nPlanned, std::uint32_t nOffset, const std::vector<std::uint8_t>& aData) {
+inline std::vector<std::uint8_t> Packet(std::uint32_t nPlanned, std::uint32_t nOffset,
+                                        const std::vector<std::uint8_t>& aData) {
   std::vector<std::uint8_t> a = Bytes("F0 43 50 03 00 03 00");
   sim::AppendHexDigits(nPlanned, 4, a);
   sim::AppendHexDigits(nOffset, 8, a);

@@ -20,7 +20,8 @@ using test::Packet;
 
 class InstrumentFaults : public ::testing::Test, public test::CInstrumentRig {
  protected:
-  void AddFault(EInstrumentFault eFault, EInstrumentRequest eRequest, std::uint32_t nOccurrence, std::uint32_t nCount = 1) {
+  void AddFault(EInstrumentFault eFault, EInstrumentRequest eRequest, std::uint32_t nOccurrence,
+                std::uint32_t nCount = 1) {
     m_config.faultPlan.aRules.push_back(CFaultRule{eFault, eRequest, nOccurrence, nCount});
   }
   std::vector<std::uint8_t> BlockStart(std::string_view strAddressLength) {

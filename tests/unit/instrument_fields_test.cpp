@@ -171,7 +171,10 @@ TEST(InstrumentDecoders, BlockChecksumAndAreaCheck) {
   const auto aBad = Msg("F0 43 50 03 00 04 02", "0000100000000009234", "F7");
   EXPECT_FALSE(DecodeBlockChecksum(aBad.data(), aBad.size()));
 
-  const auto aArea = Msg("F0 43 50 03 00 03 01", "0010" "00ABCDEF", "F7");
+  const auto aArea = Msg("F0 43 50 03 00 03 01",
+                         "0010"
+                         "00ABCDEF",
+                         "F7");
   const auto area = DecodeAreaCheck(aArea.data(), aArea.size());
   ASSERT_TRUE(area);
   EXPECT_EQ(area->nLength, 16u);

@@ -106,7 +106,8 @@ TEST(InstrumentSparseMemory, HoldsA16MiBUpload) {
   std::vector<std::uint8_t> aBlock(65536);
   for (std::size_t i = 0; i < aBlock.size(); ++i) aBlock[i] = static_cast<std::uint8_t>(i * 7);
   const std::uint32_t nBase = 0x01000000;
-  for (std::uint32_t nBlock = 0; nBlock < 256; ++nBlock) memory.Write(nBase + nBlock * 65536, aBlock.data(), aBlock.size());
+  for (std::uint32_t nBlock = 0; nBlock < 256; ++nBlock)
+    memory.Write(nBase + nBlock * 65536, aBlock.data(), aBlock.size());
   EXPECT_EQ(memory.WrittenCount(), 16u * 1024 * 1024);
   EXPECT_TRUE(memory.AllWritten(nBase, 16u * 1024 * 1024));
   EXPECT_FALSE(memory.AllWritten(nBase - 1, 2));

@@ -42,9 +42,7 @@ TEST_F(InstrumentProtocol, InquiryIsAnsweredAfterTheLatencyInAnyMode) {
   EXPECT_EQ(Instrument().Stats().Received(EInstrumentRequest::Inquiry), 2u);
 }
 
-TEST_F(InstrumentProtocol, DefaultInquiryText) {
-  EXPECT_EQ(Ask(kInquiry), "F0 43 50 03 00 00 42 56 45 4C 44 41 F7");
-}
+TEST_F(InstrumentProtocol, DefaultInquiryText) { EXPECT_EQ(Ask(kInquiry), "F0 43 50 03 00 00 42 56 45 4C 44 41 F7"); }
 
 TEST_F(InstrumentProtocol, WrongKeywordIsRefusedAndChangesNothing) {
   EXPECT_EQ(Ask(ModeOn("#5168_1994KESTRX")), Reply("00 40", "00"));
@@ -157,7 +155,8 @@ TEST_F(InstrumentProtocol, WholeBlockExchangeByHand) {
   EnterUpdateMode();
   // Device 2, a block of 9 bytes at 1000: 80 01 FF 41 00 7F 10 | 20 FE.
   EXPECT_EQ(Ask(Bytes("F0 43 50 03 00 01 01 02 F7")), Reply("01 41", "01"));
-  EXPECT_EQ(Ask(Bytes("F0 43 50 03 00 01 02 30 30 30 30 31 30 30 30 30 30 30 30 30 30 30 39 F7")), Reply("01 42", "01"));
+  EXPECT_EQ(Ask(Bytes("F0 43 50 03 00 01 02 30 30 30 30 31 30 30 30 30 30 30 30 30 30 30 39 F7")),
+            Reply("01 42", "01"));
   // "0007" "00000000", high bits 50, low bits 00 01 7F 41 00 7F 10; sum 3E7 -> checksum 19.
   EXPECT_EQ(Ask(Bytes("F0 43 50 03 00 03 00 30 30 30 37 30 30 30 30 30 30 30 30 "
                       "50 00 01 7F 41 00 7F 10 19 F7")),

@@ -141,7 +141,8 @@ TEST(InstrumentSettings, FaultErrors) {
   EXPECT_EQ(Error("refuse:block-start:0"), "fault occurrence '0' is not a number from 1 on");
   EXPECT_EQ(Error("refuse:block-start:x"), "fault occurrence 'x' is not a number from 1 on");
   EXPECT_EQ(Error("refuse:block-start:1:0"), "fault count '0' is not a number from 1 on");
-  EXPECT_EQ(Error("refuse:block-start"), "fault 'refuse:block-start': expected <fault>:<request>:<occurrence>[:<count>]");
+  EXPECT_EQ(Error("refuse:block-start"),
+            "fault 'refuse:block-start': expected <fault>:<request>:<occurrence>[:<count>]");
   EXPECT_EQ(Error("refuse:block-start:1:2:3"),
             "fault 'refuse:block-start:1:2:3': expected <fault>:<request>:<occurrence>[:<count>]");
   EXPECT_EQ(Error(""), "fault '': expected <fault>:<request>:<occurrence>[:<count>]");
@@ -186,15 +187,16 @@ TEST(InstrumentSettings, MemoryFolderIsReadAtOnce) {
 
 TEST(InstrumentSettings, HelpNamesEveryKeyFaultAndRequest) {
   const std::string strHelp = InstrumentSettingsHelp();
-  for (const std::string_view strKey : {"keyword=", "inquiry-text=", "restart=", "restart-ms=", "latency-ms=", "memory=",
-                                        "dump=", "split-gap-ms=", "fault=", "unsolicited:"}) {
+  for (const std::string_view strKey : {"keyword=", "inquiry-text=", "restart=", "restart-ms=", "latency-ms=",
+                                        "memory=", "dump=", "split-gap-ms=", "fault=", "unsolicited:"}) {
     EXPECT_NE(strHelp.find(strKey), std::string::npos) << strKey;
   }
   for (const EInstrumentFault eFault :
        {EInstrumentFault::NoReply, EInstrumentFault::Refuse, EInstrumentFault::Status02, EInstrumentFault::CorruptReply,
         EInstrumentFault::SplitReply, EInstrumentFault::DoubleReply, EInstrumentFault::ForeignReply,
         EInstrumentFault::NeverReturn}) {
-    EXPECT_NE(strHelp.find("  " + std::string(sim::FaultName(eFault)) + " "), std::string::npos) << sim::FaultName(eFault);
+    EXPECT_NE(strHelp.find("  " + std::string(sim::FaultName(eFault)) + " "), std::string::npos)
+        << sim::FaultName(eFault);
   }
   for (std::size_t i = 0; i < kInstrumentRequestKinds; ++i) {
     const std::string strName(sim::RequestName(static_cast<EInstrumentRequest>(i)));

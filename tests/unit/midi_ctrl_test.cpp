@@ -197,10 +197,10 @@ TEST(MidiCtrlClose, OpeningTheInputAgainClosesTheOldDeviceFirstWithItsStatus) {
   ASSERT_TRUE(ctrl.OpenInByName(kIn, kData, kStatus));
   h.Drain();
   EXPECT_GE(h.Now() - nStart, 300u);
-  EXPECT_EQ(h.m_trace.Of('#'), (std::vector<std::string>{"Close MIDI In Driver : HALVEN USB IN 0-1",
-                                                        "Close MIDI In Driver : ",
-                                                        "Open MIDI In Driver : HALVEN USB IN 0-1",
-                                                        "Change MIDI In Buffer Size : 106496"}));
+  EXPECT_EQ(h.m_trace.Of('#'),
+            (std::vector<std::string>{"Close MIDI In Driver : HALVEN USB IN 0-1",
+                                      "Close MIDI In Driver : ", "Open MIDI In Driver : HALVEN USB IN 0-1",
+                                      "Change MIDI In Buffer Size : 106496"}));
   EXPECT_EQ(h.m_wnd.m_aCommands, (std::vector<UINT>(4, kStatus)));
   const std::vector<std::string> aNames = h.m_log.Names();
   EXPECT_LT(IndexOf(aNames, "midiInClose"), IndexOf(aNames, "midiInOpen"));
@@ -220,10 +220,10 @@ TEST(MidiCtrlClose, DestructionClosesTheOutputFirstThenTheInput) {
     h.m_trace.Clear();
     h.m_wnd.m_aCommands.clear();
   }
-  EXPECT_EQ(h.m_log.Names(), (std::vector<std::string>{"midiOutReset", "midiOutUnprepareHeader", "midiOutClose",
-                                                       "midiInStop", "midiInStop", "midiInStop", "midiInReset",
-                                                       "midiInUnprepareHeader", "midiInUnprepareHeader",
-                                                       "midiInUnprepareHeader", "midiInClose"}));
+  EXPECT_EQ(h.m_log.Names(),
+            (std::vector<std::string>{"midiOutReset", "midiOutUnprepareHeader", "midiOutClose", "midiInStop",
+                                      "midiInStop", "midiInStop", "midiInReset", "midiInUnprepareHeader",
+                                      "midiInUnprepareHeader", "midiInUnprepareHeader", "midiInClose"}));
   h.Drain();
   EXPECT_EQ(h.m_trace.Of('#'), std::vector<std::string>{"Close MIDI In Driver : HALVEN USB IN 0-1"});
   EXPECT_EQ(h.m_wnd.m_aCommands, std::vector<UINT>{kStatus});

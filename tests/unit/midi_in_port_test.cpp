@@ -124,9 +124,9 @@ TEST_F(MidiInPortTest, TheQueueKeepsOrderAcrossItsWrap) {
 TEST_F(MidiInPortTest, ResizingStopsInputFirstEvenToAnEmptyQueue) {
   m_pPort->PutByte(1);
   ASSERT_TRUE(m_pPort->ResizeQueue(0));
-  EXPECT_EQ(h.m_log.Names(), (std::vector<std::string>{"midiInReset", "midiInPrepareHeader", "midiInAddBuffer",
-                                                         "midiInPrepareHeader", "midiInAddBuffer",
-                                                         "midiInPrepareHeader", "midiInAddBuffer", "midiInStart"}));
+  EXPECT_EQ(h.m_log.Names(),
+            (std::vector<std::string>{"midiInReset", "midiInPrepareHeader", "midiInAddBuffer", "midiInPrepareHeader",
+                                      "midiInAddBuffer", "midiInPrepareHeader", "midiInAddBuffer", "midiInStart"}));
   EXPECT_EQ(h.m_trace.CountNote("Change MIDI In Buffer Size : 0"), 1u);
   int n = -1;
   EXPECT_FALSE(m_pPort->GetByte(n));
@@ -146,9 +146,9 @@ TEST(MidiInPortOpen, OpeningPostsCloseOpenAndResizeStatusesAndQueuesThreeBlocks)
   EXPECT_EQ(port.QueueSize(), 1024u);
   ASSERT_TRUE(port.Open(0, kData, kStatus));
   h.Drain();
-  EXPECT_EQ(h.m_trace.Of('#'), (std::vector<std::string>{"Close MIDI In Driver : ",
-                                                        "Open MIDI In Driver : HALVEN USB IN 0-1",
-                                                        "Change MIDI In Buffer Size : 106496"}));
+  EXPECT_EQ(h.m_trace.Of('#'),
+            (std::vector<std::string>{"Close MIDI In Driver : ", "Open MIDI In Driver : HALVEN USB IN 0-1",
+                                      "Change MIDI In Buffer Size : 106496"}));
   EXPECT_EQ(h.m_wnd.m_aCommands, (std::vector<UINT>{kStatus, kStatus, kStatus}));
   EXPECT_EQ(port.State(), MIDI_IN_OPEN);
   EXPECT_EQ(port.Name().Str(), "HALVEN USB IN 0-1");
@@ -232,9 +232,9 @@ TEST_F(MidiInPortTest, AnEmptyBlockWhileOpenIsGivenBackAndPostsNothing) {
 TEST_F(MidiInPortTest, EmptyBlocksAfterTheClosedStateIsSetAreNotGivenBack) {
   ASSERT_TRUE(m_pPort->Close());
   const std::vector<std::string> aNames = h.m_log.Names();
-  EXPECT_EQ(aNames, (std::vector<std::string>{"midiInStop", "midiInStop", "midiInStop", "midiInReset",
-                                              "midiInUnprepareHeader", "midiInUnprepareHeader",
-                                              "midiInUnprepareHeader", "midiInClose"}));
+  EXPECT_EQ(aNames,
+            (std::vector<std::string>{"midiInStop", "midiInStop", "midiInStop", "midiInReset", "midiInUnprepareHeader",
+                                      "midiInUnprepareHeader", "midiInUnprepareHeader", "midiInClose"}));
   for (const std::string& s : h.m_log.Calls()) EXPECT_EQ(s.substr(s.find('=')), "=0") << s;
 }
 
@@ -273,7 +273,7 @@ TEST_F(MidiInPortTest, ABlockNotMarkedDoneIsIgnoredAndARecordedCountIsNeverReadP
 }
 
 TEST_F(MidiInPortTest, ShortMessagesNeverEnterTheQueue) {
-  h.m_driver.InjectShort(m_nDev, 0xFE);    // active sensing
+  h.m_driver.InjectShort(m_nDev, 0xFE);      // active sensing
   h.m_driver.InjectShort(m_nDev, 0x7F3C90);  // note on
   h.Settle();
   EXPECT_EQ(m_pPort->Unread(), 0u);

@@ -50,8 +50,8 @@ TEST(MidiOutPort, AShortMessageAfterALongOneSendsOnlyItsOwnBytes) {
   ASSERT_EQ(aSent.size(), 2u);
   EXPECT_EQ(aSent[0], aLong);
   EXPECT_EQ(aSent[1], aShort);
-  EXPECT_EQ(h.m_trace.Of('>'), (std::vector<std::string>{FormatHexBytes(aLong.data(), aLong.size()),
-                                                         "F0 43 50 03 00 00 02 F7"}));
+  EXPECT_EQ(h.m_trace.Of('>'),
+            (std::vector<std::string>{FormatHexBytes(aLong.data(), aLong.size()), "F0 43 50 03 00 00 02 F7"}));
 }
 
 TEST(MidiOutPort, AMessageThatDoesNotFitTheBufferIsNotSent) {
@@ -137,7 +137,8 @@ TEST(MidiOutPort, CloseResetsUnpreparesClosesAndFreesAndIsHarmlessTwice) {
   ASSERT_TRUE(port.Open(0));
   h.m_log.Clear();
   port.Close();
-  EXPECT_EQ(h.m_log.Calls(), (std::vector<std::string>{"midiOutReset=0", "midiOutUnprepareHeader=0", "midiOutClose=0"}));
+  EXPECT_EQ(h.m_log.Calls(),
+            (std::vector<std::string>{"midiOutReset=0", "midiOutUnprepareHeader=0", "midiOutClose=0"}));
   EXPECT_EQ(port.Handle(), nullptr);
   EXPECT_EQ(port.Header(), nullptr);
   EXPECT_FALSE(h.m_driver.IsOutOpen(nDev));

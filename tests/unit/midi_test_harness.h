@@ -149,10 +149,18 @@ class CCallLogDriver : public CMidiDriver {
   MMRESULT InOpen(HMIDIIN* ph, UINT u, DWORD_PTR cb, DWORD_PTR inst, DWORD f) override {
     return Call("midiInOpen", [&] { return m_inner.InOpen(ph, u, cb, inst, f); });
   }
-  MMRESULT InStart(HMIDIIN h) override { return Call("midiInStart", [&] { return m_inner.InStart(h); }); }
-  MMRESULT InStop(HMIDIIN h) override { return Call("midiInStop", [&] { return m_inner.InStop(h); }); }
-  MMRESULT InReset(HMIDIIN h) override { return Call("midiInReset", [&] { return m_inner.InReset(h); }); }
-  MMRESULT InClose(HMIDIIN h) override { return Call("midiInClose", [&] { return m_inner.InClose(h); }); }
+  MMRESULT InStart(HMIDIIN h) override {
+    return Call("midiInStart", [&] { return m_inner.InStart(h); });
+  }
+  MMRESULT InStop(HMIDIIN h) override {
+    return Call("midiInStop", [&] { return m_inner.InStop(h); });
+  }
+  MMRESULT InReset(HMIDIIN h) override {
+    return Call("midiInReset", [&] { return m_inner.InReset(h); });
+  }
+  MMRESULT InClose(HMIDIIN h) override {
+    return Call("midiInClose", [&] { return m_inner.InClose(h); });
+  }
   MMRESULT InPrepareHeader(HMIDIIN h, MIDIHDR* p, UINT cb) override {
     return Call("midiInPrepareHeader", [&] { return m_inner.InPrepareHeader(h, p, cb); });
   }
@@ -176,8 +184,12 @@ class CCallLogDriver : public CMidiDriver {
   MMRESULT OutLongMsg(HMIDIOUT h, MIDIHDR* p, UINT cb) override {
     return Call("midiOutLongMsg", [&] { return m_inner.OutLongMsg(h, p, cb); });
   }
-  MMRESULT OutReset(HMIDIOUT h) override { return Call("midiOutReset", [&] { return m_inner.OutReset(h); }); }
-  MMRESULT OutClose(HMIDIOUT h) override { return Call("midiOutClose", [&] { return m_inner.OutClose(h); }); }
+  MMRESULT OutReset(HMIDIOUT h) override {
+    return Call("midiOutReset", [&] { return m_inner.OutReset(h); });
+  }
+  MMRESULT OutClose(HMIDIOUT h) override {
+    return Call("midiOutClose", [&] { return m_inner.OutClose(h); });
+  }
 
  private:
   // Logged in the order the calls begin (a call the callback makes inside a reset comes after

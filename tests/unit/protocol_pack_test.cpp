@@ -23,12 +23,10 @@ TEST(ProtocolPack, WorkedExample) {
 }
 
 TEST(ProtocolPack, HighBitsGoFromBit6DownToBit0) {
-  EXPECT_EQ(Pack({0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80}),
-            (std::vector<fw::BYTE>{0x7F, 0, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(Pack({0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80}), (std::vector<fw::BYTE>{0x7F, 0, 0, 0, 0, 0, 0, 0}));
   EXPECT_EQ(Pack({0, 0, 0, 0, 0, 0, 0xC1}), (std::vector<fw::BYTE>{0x01, 0, 0, 0, 0, 0, 0, 0x41}));
   // The eighth byte opens a new group with its own high-bit byte.
-  EXPECT_EQ(Pack({1, 2, 3, 4, 5, 6, 7, 0x88}),
-            (std::vector<fw::BYTE>{0x00, 1, 2, 3, 4, 5, 6, 7, 0x40, 0x08}));
+  EXPECT_EQ(Pack({1, 2, 3, 4, 5, 6, 7, 0x88}), (std::vector<fw::BYTE>{0x00, 1, 2, 3, 4, 5, 6, 7, 0x40, 0x08}));
 }
 
 TEST(ProtocolPack, NothingTakesNoBytes) {

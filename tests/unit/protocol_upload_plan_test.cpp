@@ -91,7 +91,7 @@ TEST(ProtocolUploadPlan, UpdateDeviceWithNothingLeftIsAnEmptyUpload) {
 }
 
 TEST(ProtocolUploadPlan, UpdateDeviceScriptErrors) {
-  EXPECT_TRUE(PlanUpdateDevice(0, 0, 300, 0).bScriptError);    // block size 0, bytes to send
+  EXPECT_TRUE(PlanUpdateDevice(0, 0, 300, 0).bScriptError);       // block size 0, bytes to send
   EXPECT_TRUE(PlanUpdateDevice(0, 0x10, 300, 301).bScriptError);  // offset beyond the entry
 }
 
@@ -133,11 +133,11 @@ TEST(ProtocolUploadPlan, UpdateArea) {
 }
 
 TEST(ProtocolUploadPlan, UpdateAreaEdges) {
-  EXPECT_TRUE(PlanUpdateArea(0, 0x10, 0x20, 0x2F, 0x10).bScriptError);   // one byte beyond
-  EXPECT_FALSE(PlanUpdateArea(0, 0x10, 0x20, 0x30, 0x10).bScriptError);  // exactly to the end
+  EXPECT_TRUE(PlanUpdateArea(0, 0x10, 0x20, 0x2F, 0x10).bScriptError);        // one byte beyond
+  EXPECT_FALSE(PlanUpdateArea(0, 0x10, 0x20, 0x30, 0x10).bScriptError);       // exactly to the end
   EXPECT_TRUE(PlanUpdateArea(0, 0x10, 0xFFFFFFFF, 0x30, 0x10).bScriptError);  // no wrap-around
-  EXPECT_TRUE(PlanUpdateArea(0, 0, 0x20, 0x30, 0).bScriptError);        // block size 0 with bytes
-  const CUploadPlan empty = PlanUpdateArea(0, 0, 0, 0x30, 0x30);         // length 0
+  EXPECT_TRUE(PlanUpdateArea(0, 0, 0x20, 0x30, 0).bScriptError);              // block size 0 with bytes
+  const CUploadPlan empty = PlanUpdateArea(0, 0, 0, 0x30, 0x30);              // length 0
   EXPECT_FALSE(empty.bScriptError);
   EXPECT_TRUE(Blocks(empty.plan).empty());
 }

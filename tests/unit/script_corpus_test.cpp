@@ -28,9 +28,8 @@ TEST(PackageCorpus, EachInvalidPackageReportsTheFaultItsFolderNames) {
     seen.insert(strReason);
   }
   // Every fault a file can show has its sample.
-  const std::set<std::string> expected = {"truncated-header",     "script-length-past-end",
-                                          "nul-in-script",        "name-length-past-end",
-                                          "name-past-end",        "data-length-past-end",
+  const std::set<std::string> expected = {"truncated-header",     "script-length-past-end", "nul-in-script",
+                                          "name-length-past-end", "name-past-end",          "data-length-past-end",
                                           "data-past-end"};
   EXPECT_EQ(seen, expected);
 }

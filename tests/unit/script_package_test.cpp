@@ -250,16 +250,34 @@ TEST_F(PackageFindEntry, ABrokenTailIsNeverReadBeyondTheImage) {
 
 TEST_F(PackageFindEntry, LowerCasesByTheAnsiCodePage) {
   Bytes a = Package("");
-  PutEntry(a, "\xC4" "BC", {1});  // A with diaeresis in code page 1252
-  EXPECT_TRUE(FindPackageEntry(a, 4, "\xE4" "bc").bFound);
+  PutEntry(a,
+           "\xC4"
+           "BC",
+           {1});  // A with diaeresis in code page 1252
+  EXPECT_TRUE(FindPackageEntry(a, 4,
+                               "\xE4"
+                               "bc")
+                  .bFound);
 
   // In a double-byte code page the byte after a lead byte is part of the character and keeps its
   // case, even where it looks like a capital letter.
   fw::SetAnsiCodePage(932);
   Bytes b = Package("");
-  PutEntry(b, "\x82" "A" "X", {2});
-  EXPECT_TRUE(FindPackageEntry(b, 4, "\x82" "A" "x").bFound);
-  EXPECT_FALSE(FindPackageEntry(b, 4, "\x82" "a" "x").bFound);
+  PutEntry(b,
+           "\x82"
+           "A"
+           "X",
+           {2});
+  EXPECT_TRUE(FindPackageEntry(b, 4,
+                               "\x82"
+                               "A"
+                               "x")
+                  .bFound);
+  EXPECT_FALSE(FindPackageEntry(b, 4,
+                                "\x82"
+                                "a"
+                                "x")
+                   .bFound);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -336,8 +354,7 @@ TEST(PackageCheck, EntryFaultsNameTheEntryAndItsOffset) {
   for (const auto& c : cases) {
     const CPackageCheck check = CheckPackage(*c.pImage);
     EXPECT_EQ(check.eFault, c.eFault) << PackageFaultName(c.eFault);
-    EXPECT_NE(check.strDescription.find("entry 1 at offset 20"), std::string::npos)
-        << check.strDescription;
+    EXPECT_NE(check.strDescription.find("entry 1 at offset 20"), std::string::npos) << check.strDescription;
   }
 }
 

@@ -280,10 +280,10 @@ TEST(ScriptReaders, NeverReadBeyondTheLengthBoundOrTheText) {
 // Keywords
 
 TEST(ScriptKeywords, EachKeywordHasItsStatementNumber) {
-  const char* const apszInOrder[] = {
-      "KEYWORD",     "SET_UPDATE_MODE_ON", "SET_UPDATE_MODE_OFF", "UP_BAUDRATE", "RESET_BAUDRATE",
-      "MODEL_NAME",  "SET_UPDATE_DEVICE",  "OPEN_DATA_FILE",      "UPDATE_DEVICE", "UPDATE_BLOCK",
-      "UPDATE_AREA", "IF",                 "ENDIF",               "AREA_CHECK"};
+  const char* const apszInOrder[] = {"KEYWORD",        "SET_UPDATE_MODE_ON", "SET_UPDATE_MODE_OFF", "UP_BAUDRATE",
+                                     "RESET_BAUDRATE", "MODEL_NAME",         "SET_UPDATE_DEVICE",   "OPEN_DATA_FILE",
+                                     "UPDATE_DEVICE",  "UPDATE_BLOCK",       "UPDATE_AREA",         "IF",
+                                     "ENDIF",          "AREA_CHECK"};
   for (int i = 0; i < 14; ++i) {
     EXPECT_EQ(FindKeyword(apszInOrder[i]), i) << apszInOrder[i];
   }
@@ -340,7 +340,9 @@ TEST(ScriptHex, CaseAndLettersBeyondF) {
 }
 
 TEST(ScriptHex, OtherCharactersAreZeroDigitsAndStarsAreSkipped) {
-  EXPECT_EQ(ParseScriptHex("1\x82" "2"), 0x102u);  // a byte of a double-byte character
+  EXPECT_EQ(ParseScriptHex("1\x82"
+                           "2"),
+            0x102u);  // a byte of a double-byte character
   EXPECT_EQ(ParseScriptHex("1-"), 0x10u);
   EXPECT_EQ(ParseScriptHex("***"), 0u);
   EXPECT_EQ(ParseScriptHex("*1*"), 1u);
@@ -364,7 +366,11 @@ TEST(ScriptArguments, EntryNamesLoseWhiteSpaceThenQuotesAndAreLowerCased) {
   EXPECT_EQ(EntryNameArgument("\" A \"").Str(), " a ");  // blanks inside the quotes stay
   EXPECT_EQ(EntryNameArgument("\" A\" ").Str(), " a");
   EXPECT_EQ(EntryNameArgument("a\"b").Str(), "a\"b");
-  EXPECT_EQ(EntryNameArgument("\xC4" "X").Str(), "\xE4" "x");
+  EXPECT_EQ(EntryNameArgument("\xC4"
+                              "X")
+                .Str(),
+            "\xE4"
+            "x");
   EXPECT_TRUE(EntryNameArgument("  ").IsEmpty());
 }
 

@@ -45,8 +45,7 @@ fw::CDialogTemplate PortTemplate() {
   t.strCaption = "MIDI Port Select";
   t.aControls = {Control(fw::IDOK, fw::EControlKind::Button, "OK"),
                  Control(fw::IDCANCEL, fw::EControlKind::Button, "Cancel"),
-                 Control(IDC_IN_PORT, fw::EControlKind::Combo, ""),
-                 Control(IDC_OUT_PORT, fw::EControlKind::Combo, "")};
+                 Control(IDC_IN_PORT, fw::EControlKind::Combo, ""), Control(IDC_OUT_PORT, fw::EControlKind::Combo, "")};
   return t;
 }
 
@@ -151,8 +150,8 @@ TEST_F(TtyFrontEnd, PlainLinesForTheWindowOnePerVisibleChange) {
 TEST_F(TtyFrontEnd, BoxShowsItsLinesAndTakesTheTypedAnswer) {
   Start({});
   m_aLines = {"maybe", "c"};
-  const int nAnswer = m_loop.MessageBox(m_main.GetSafeHwnd(), TXT_QUESTION_1, TXT_APP_TITLE,
-                                        fw::MB_OKCANCEL | fw::MB_ICONINFORMATION);
+  const int nAnswer =
+      m_loop.MessageBox(m_main.GetSafeHwnd(), TXT_QUESTION_1, TXT_APP_TITLE, fw::MB_OKCANCEL | fw::MB_ICONINFORMATION);
   EXPECT_EQ(nAnswer, fw::IDCANCEL);
   EXPECT_EQ(OutputLines(), (std::vector<std::string>{
                                "[VELDA Installer]",
@@ -177,11 +176,10 @@ TEST_F(TtyFrontEnd, OkOnlyBoxCannotBeCancelled) {
 
 TEST_F(TtyFrontEnd, YesAnswersEveryBoxOk) {
   Start({.bAutoYes = true});
-  EXPECT_EQ(m_loop.MessageBox(m_main.GetSafeHwnd(), TXT_QUESTION_4, TXT_APP_TITLE,
-                              fw::MB_OKCANCEL | fw::MB_ICONINFORMATION),
-            fw::IDOK);
-  EXPECT_EQ(m_loop.MessageBox(m_main.GetSafeHwnd(), TXT_REFUSED, TXT_APP_TITLE, fw::MB_OK | fw::MB_ICONSTOP),
-            fw::IDOK);
+  EXPECT_EQ(
+      m_loop.MessageBox(m_main.GetSafeHwnd(), TXT_QUESTION_4, TXT_APP_TITLE, fw::MB_OKCANCEL | fw::MB_ICONINFORMATION),
+      fw::IDOK);
+  EXPECT_EQ(m_loop.MessageBox(m_main.GetSafeHwnd(), TXT_REFUSED, TXT_APP_TITLE, fw::MB_OK | fw::MB_ICONSTOP), fw::IDOK);
   EXPECT_TRUE(Printed("-> OK (--yes)"));
   EXPECT_FALSE(Printed("Enter = OK, c = Cancel"));  // nobody is asked
 }
@@ -190,9 +188,9 @@ TEST_F(TtyFrontEnd, EndOfInputCancelsWhereItCanAndOksTheRest) {
   Start({});
   m_pFe->OnInputEnd();
   Settle();  // the loop takes the wake-up the end of input posts
-  EXPECT_EQ(m_loop.MessageBox(m_main.GetSafeHwnd(), TXT_QUESTION_2, TXT_APP_TITLE,
-                              fw::MB_OKCANCEL | fw::MB_ICONINFORMATION),
-            fw::IDCANCEL);
+  EXPECT_EQ(
+      m_loop.MessageBox(m_main.GetSafeHwnd(), TXT_QUESTION_2, TXT_APP_TITLE, fw::MB_OKCANCEL | fw::MB_ICONINFORMATION),
+      fw::IDCANCEL);
   EXPECT_EQ(m_loop.MessageBox(m_main.GetSafeHwnd(), TXT_SCRIPT_ERROR, TXT_APP_TITLE, fw::MB_OK), fw::IDOK);
   EXPECT_TRUE(Printed("-> Cancel (end of input)"));
   EXPECT_TRUE(Printed("-> OK (end of input)"));
@@ -230,12 +228,12 @@ TEST_F(TtyFrontEnd, LinesTypedAheadAnswerTheNextPrompt) {
   m_pFe->OnInputLine("p");
   Settle();
   EXPECT_TRUE(m_main.aCommands.empty());
-  EXPECT_EQ(m_loop.MessageBox(m_main.GetSafeHwnd(), TXT_QUESTION_1, TXT_APP_TITLE,
-                              fw::MB_OKCANCEL | fw::MB_ICONINFORMATION),
-            fw::IDOK);
-  EXPECT_EQ(m_loop.MessageBox(m_main.GetSafeHwnd(), TXT_QUESTION_2, TXT_APP_TITLE,
-                              fw::MB_OKCANCEL | fw::MB_ICONINFORMATION),
-            fw::IDCANCEL);
+  EXPECT_EQ(
+      m_loop.MessageBox(m_main.GetSafeHwnd(), TXT_QUESTION_1, TXT_APP_TITLE, fw::MB_OKCANCEL | fw::MB_ICONINFORMATION),
+      fw::IDOK);
+  EXPECT_EQ(
+      m_loop.MessageBox(m_main.GetSafeHwnd(), TXT_QUESTION_2, TXT_APP_TITLE, fw::MB_OKCANCEL | fw::MB_ICONINFORMATION),
+      fw::IDCANCEL);
   EXPECT_TRUE(m_main.aCommands.empty());
   // The last line waits until MIDI Port can be pressed.
   m_main.EnableDlgItem(IDC_MIDI_PORT, true);
@@ -285,9 +283,9 @@ TEST_F(TtyFrontEnd, CloseRequestAnswersTheBoxAsEscThenClosesTheWindow) {
     }
     m_pFe->OnIdle(false);
   });
-  EXPECT_EQ(m_loop.MessageBox(m_main.GetSafeHwnd(), TXT_QUESTION_1, TXT_APP_TITLE,
-                              fw::MB_OKCANCEL | fw::MB_ICONINFORMATION),
-            fw::IDCANCEL);
+  EXPECT_EQ(
+      m_loop.MessageBox(m_main.GetSafeHwnd(), TXT_QUESTION_1, TXT_APP_TITLE, fw::MB_OKCANCEL | fw::MB_ICONINFORMATION),
+      fw::IDCANCEL);
   Settle();
   Settle();
   EXPECT_EQ(m_main.aCommands, (std::vector<fw::WPARAM>{fw::IDCANCEL}));  // the close box
@@ -305,7 +303,7 @@ TEST_F(TtyFrontEnd, PortDialogIsANumberedMenu) {
   EXPECT_TRUE(m_pFe->IsWaitingForUser());
   m_pFe->OnInputLine("7");  // not in the list
   m_pFe->OnInputLine("2");
-  m_pFe->OnInputLine("");   // keeps the marked output entry
+  m_pFe->OnInputLine("");  // keeps the marked output entry
   Settle();
   // The input choice is a selection change; the kept output is not; then OK.
   EXPECT_EQ(dlg.aCommands, (std::vector<fw::WPARAM>{kInSelChange, fw::IDOK}));

@@ -75,8 +75,8 @@ TEST_F(TtyIdle, VirtualTimeStandsStillWhileABoxWaitsForTheUser) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
     m_pFe->OnInputLine("c");
   });
-  const int nAnswer = m_loop.MessageBox(m_main.GetSafeHwnd(), TXT_QUESTION_1, TXT_APP_TITLE,
-                                        fw::MB_OKCANCEL | fw::MB_ICONINFORMATION);
+  const int nAnswer =
+      m_loop.MessageBox(m_main.GetSafeHwnd(), TXT_QUESTION_1, TXT_APP_TITLE, fw::MB_OKCANCEL | fw::MB_ICONINFORMATION);
   EXPECT_EQ(nAnswer, fw::IDCANCEL);
   EXPECT_EQ(m_loop.Now(), 0u);
   EXPECT_EQ(m_main.nTicks, 0);

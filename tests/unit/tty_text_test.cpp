@@ -47,11 +47,11 @@ TEST(TtyBoxLines, LfCrLoneLfAndLoneCrEachBreakOnce) {
 
 TEST(TtyDisplayText, Utf8PassesAndCodePage1252IsConverted) {
   EXPECT_EQ(DisplayText("Data UpLoad."), "Data UpLoad.");
-  EXPECT_EQ(DisplayText("caf\xC3\xA9"), "caf\xC3\xA9");               // UTF-8 stays
-  EXPECT_EQ(DisplayText("caf\xE9"), "caf\xC3\xA9");                   // 1252 e-acute
-  EXPECT_EQ(DisplayText("\x80 5"), "\xE2\x82\xAC 5");                  // 1252 euro sign
-  EXPECT_EQ(DisplayText("\x81"), "\xEF\xBF\xBD");                      // no character in 1252
-  EXPECT_EQ(DisplayText("\xC0\x80"), "\xC3\x80\xE2\x82\xAC");           // overlong form is not UTF-8
+  EXPECT_EQ(DisplayText("caf\xC3\xA9"), "caf\xC3\xA9");        // UTF-8 stays
+  EXPECT_EQ(DisplayText("caf\xE9"), "caf\xC3\xA9");            // 1252 e-acute
+  EXPECT_EQ(DisplayText("\x80 5"), "\xE2\x82\xAC 5");          // 1252 euro sign
+  EXPECT_EQ(DisplayText("\x81"), "\xEF\xBF\xBD");              // no character in 1252
+  EXPECT_EQ(DisplayText("\xC0\x80"), "\xC3\x80\xE2\x82\xAC");  // overlong form is not UTF-8
 }
 
 TEST(TtyDisplayText, ControlCharactersCannotReachTheTerminal) {

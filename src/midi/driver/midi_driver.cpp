@@ -95,8 +95,7 @@ MMRESULT midiOutGetDevCapsA(UINT_PTR uDeviceId, MIDIOUTCAPS* pCaps, UINT cbCaps)
   return p != nullptr ? p->OutGetDevCaps(uDeviceId, pCaps, cbCaps) : MMSYSERR_NODRIVER;
 }
 
-MMRESULT midiOutOpen(HMIDIOUT* phMidiOut, UINT uDeviceId, DWORD_PTR dwCallback, DWORD_PTR dwInstance,
-                     DWORD fdwOpen) {
+MMRESULT midiOutOpen(HMIDIOUT* phMidiOut, UINT uDeviceId, DWORD_PTR dwCallback, DWORD_PTR dwInstance, DWORD fdwOpen) {
   CMidiDriver* p = GetMidiDriver();
   if (p == nullptr) {
     if (phMidiOut != nullptr) *phMidiOut = nullptr;

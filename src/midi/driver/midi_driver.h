@@ -104,8 +104,7 @@ struct MIDIOUTCAPS {
 
 // The input callback, called on the driver's thread (MIM_OPEN and MIM_CLOSE may also come on the
 // thread that opens or closes, inside the call).
-using MIDIINPROC = void (*)(HMIDIIN hMidiIn, UINT wMsg, DWORD_PTR dwInstance, DWORD_PTR dwParam1,
-                            DWORD_PTR dwParam2);
+using MIDIINPROC = void (*)(HMIDIIN hMidiIn, UINT wMsg, DWORD_PTR dwInstance, DWORD_PTR dwParam1, DWORD_PTR dwParam2);
 
 // One backend. Every call may come from the installer's thread; the input calls that give
 // blocks back (prepare, add) also come from inside the input callback.
@@ -160,8 +159,7 @@ MMRESULT midiInAddBuffer(HMIDIIN hMidiIn, MIDIHDR* pHdr, UINT cbHdr);
 
 UINT midiOutGetNumDevs();
 MMRESULT midiOutGetDevCapsA(UINT_PTR uDeviceId, MIDIOUTCAPS* pCaps, UINT cbCaps);
-MMRESULT midiOutOpen(HMIDIOUT* phMidiOut, UINT uDeviceId, DWORD_PTR dwCallback, DWORD_PTR dwInstance,
-                     DWORD fdwOpen);
+MMRESULT midiOutOpen(HMIDIOUT* phMidiOut, UINT uDeviceId, DWORD_PTR dwCallback, DWORD_PTR dwInstance, DWORD fdwOpen);
 MMRESULT midiOutPrepareHeader(HMIDIOUT hMidiOut, MIDIHDR* pHdr, UINT cbHdr);
 MMRESULT midiOutUnprepareHeader(HMIDIOUT hMidiOut, MIDIHDR* pHdr, UINT cbHdr);
 MMRESULT midiOutLongMsg(HMIDIOUT hMidiOut, MIDIHDR* pHdr, UINT cbHdr);

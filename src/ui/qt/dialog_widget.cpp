@@ -36,8 +36,8 @@ QFont DialogFont(const fw::CDialogTemplate& tmpl) {
 
 CBaseUnits BaseUnitsOf(const QFont& font) {
   const QFontMetrics fm(font);
-  const int nWidth = fm.horizontalAdvance(QString::fromLatin1(kBaseUnitLetters.data(),
-                                                              static_cast<qsizetype>(kBaseUnitLetters.size())));
+  const int nWidth = fm.horizontalAdvance(
+      QString::fromLatin1(kBaseUnitLetters.data(), static_cast<qsizetype>(kBaseUnitLetters.size())));
   return BaseUnitsFromLetters(nWidth, fm.height());
 }
 

@@ -71,8 +71,8 @@ void CQtFrontEnd::OnControlChanged(fw::HWND hWnd, const fw::CControlState& ctl) 
   });
 }
 
-void CQtFrontEnd::ShowMessageBox(int nBoxId, fw::HWND hOwner, const fw::CString& strText,
-                                 const fw::CString& strCaption, fw::UINT uType) {
+void CQtFrontEnd::ShowMessageBox(int nBoxId, fw::HWND hOwner, const fw::CString& strText, const fw::CString& strCaption,
+                                 fw::UINT uType) {
   Queue([this, nBoxId, hOwner, text = BoxText(strText.View()), caption = AnsiToQString(strCaption.View()), uType] {
     OpenBoxNow(nBoxId, hOwner, text, caption, uType);
   });

@@ -150,8 +150,8 @@ void CScriptedView::OnControlChanged(fw::HWND hWnd, const fw::CControlState& ctl
   if (ctl.tmpl.eKind == fw::EControlKind::Progress &&
       (old.progress.nLower != ctl.progress.nLower || old.progress.nUpper != ctl.progress.nUpper ||
        old.progress.nPos != ctl.progress.nPos)) {
-    Record("progress " + strId + " " + std::to_string(ctl.progress.nLower) + " " +
-           std::to_string(ctl.progress.nUpper) + " " + std::to_string(ctl.progress.nPos));
+    Record("progress " + strId + " " + std::to_string(ctl.progress.nLower) + " " + std::to_string(ctl.progress.nUpper) +
+           " " + std::to_string(ctl.progress.nPos));
   }
   old = ctl;
 }

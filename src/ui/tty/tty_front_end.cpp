@@ -177,7 +177,8 @@ void CTtyFrontEnd::OnWindowShown(fw::HWND hWnd, bool bShow) {
   w.bShown = bShow;
   if (hWnd == m_hMain) {
     if (m_opt.bJson) {
-      EmitJson(CJsonObject().Add("t", Now()).Add("event", "window").Add("title", w.strCaption).Add("shown", bShow).Str());
+      EmitJson(
+          CJsonObject().Add("t", Now()).Add("event", "window").Add("title", w.strCaption).Add("shown", bShow).Str());
     } else if (bShow) {
       Emit(DisplayText(w.strCaption));
       if (m_opt.bTerminal) {
@@ -293,7 +294,8 @@ void CTtyFrontEnd::ReportControl(const CWindow& w, const fw::CControlState& ctl,
       const bool bRangeChanged =
           pOld == nullptr || pOld->progress.nLower != st.nLower || pOld->progress.nUpper != st.nUpper;
       if (bRangeChanged || ProgressPercent(pOld->progress) != ProgressPercent(st)) {
-        Emit((nId == IDC_PROGRESS_ALL ? "All:  " : "Data: ") + FormatBarCounts(st, nId == IDC_PROGRESS_ALL ? "" : "bytes"));
+        Emit((nId == IDC_PROGRESS_ALL ? "All:  " : "Data: ") +
+             FormatBarCounts(st, nId == IDC_PROGRESS_ALL ? "" : "bytes"));
       }
     }
     return;
@@ -644,8 +646,8 @@ void CTtyFrontEnd::OnIdle(bool bMayBlock) {
   }
   for (;;) {
     if (m_bStopped) return;
-    const bool bPrompting = !m_aBoxes.empty() || m_menu.eStage == CMenu::EStage::In ||
-                            m_menu.eStage == CMenu::EStage::Out;
+    const bool bPrompting =
+        !m_aBoxes.empty() || m_menu.eStage == CMenu::EStage::In || m_menu.eStage == CMenu::EStage::Out;
     if (!bPrompting && m_hMain != 0) {
       if (m_eClose == EClose::None && m_bInputEnded && MainWaitsForUser()) {
         m_eClose = EClose::CloseButton;  // nobody is left to press a button
@@ -686,8 +688,12 @@ void CTtyFrontEnd::Stop() {
 void CTtyFrontEnd::Finish(EOutcome eOutcome, int nExitCode) {
   std::lock_guard<std::mutex> lock(m_mx);
   if (m_opt.bJson) {
-    EmitJson(
-        CJsonObject().Add("t", Now()).Add("event", "end").Add("outcome", NameOf(eOutcome)).Add("exit", nExitCode).Str());
+    EmitJson(CJsonObject()
+                 .Add("t", Now())
+                 .Add("event", "end")
+                 .Add("outcome", NameOf(eOutcome))
+                 .Add("exit", nExitCode)
+                 .Str());
   } else {
     Emit(std::string("Result: ") + NameOf(eOutcome) + " (exit code " + std::to_string(nExitCode) + ")");
   }

@@ -133,7 +133,7 @@ class CTtyFrontEnd : public fw::CFrontEnd {
   std::condition_variable m_cv;
   std::map<fw::HWND, CWindow> m_windows;
   fw::HWND m_hMain = 0;
-  std::vector<CBox> m_aBoxes;  // open boxes, innermost last
+  std::vector<CBox> m_aBoxes;            // open boxes, innermost last
   std::deque<std::string> m_aTypeAhead;  // lines that came before the prompt they answer
   CMenu m_menu;
   EClose m_eClose = EClose::None;

@@ -12,9 +12,15 @@ std::string JsonString(std::string_view strText) {
   auto flush = [&](std::size_t nEnd) {
     for (const char ch : DisplayText(strText.substr(nStart, nEnd - nStart))) {
       switch (ch) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\t': out += "\\t"; break;
+        case '"':
+          out += "\\\"";
+          break;
+        case '\\':
+          out += "\\\\";
+          break;
+        case '\t':
+          out += "\\t";
+          break;
         default:
           if (static_cast<unsigned char>(ch) < 0x20) {
             out += "\\u00";

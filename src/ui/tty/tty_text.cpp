@@ -10,10 +10,10 @@ namespace {
 constexpr char32_t kReplacement = 0xFFFD;
 
 // Code page 1252 at 80..9F; 0 where the code page has no character.
-constexpr std::array<char32_t, 32> kCp1252High{
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+constexpr std::array<char32_t, 32> kCp1252High{0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                               0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+                                               0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                               0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
 void AppendUtf8(std::string& out, char32_t c) {
   if (c < 0x80) {
@@ -191,19 +191,27 @@ const char* BoxButtonsName(EBoxButtons eButtons) { return eButtons == EBoxButton
 
 const char* BoxIconName(fw::UINT uType) {
   switch (uType & fw::MB_ICONMASK) {
-    case fw::MB_ICONINFORMATION: return "information";
-    case fw::MB_ICONEXCLAMATION: return "exclamation";
-    case fw::MB_ICONSTOP: return "stop";
-    case fw::MB_ICONQUESTION: return "question";
-    default: return "none";
+    case fw::MB_ICONINFORMATION:
+      return "information";
+    case fw::MB_ICONEXCLAMATION:
+      return "exclamation";
+    case fw::MB_ICONSTOP:
+      return "stop";
+    case fw::MB_ICONQUESTION:
+      return "question";
+    default:
+      return "none";
   }
 }
 
 std::string AnswerName(int nAnswer) {
   switch (nAnswer) {
-    case fw::IDOK: return "OK";
-    case fw::IDCANCEL: return "Cancel";
-    default: return std::to_string(nAnswer);
+    case fw::IDOK:
+      return "OK";
+    case fw::IDCANCEL:
+      return "Cancel";
+    default:
+      return std::to_string(nAnswer);
   }
 }
 

@@ -1,7 +1,7 @@
 #include "gui/support/quiet_offscreen.h"
 
-#include <QtGlobal>
 #include <QString>
+#include <QtGlobal>
 
 namespace velda::test {
 

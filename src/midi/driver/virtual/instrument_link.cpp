@@ -21,14 +21,17 @@ void CVirtualInstrumentLink::SetReceiver(FnReceive fnReceive) {
   m_driver.SetOutSink(m_nOut, m_gate.GuardArgs(std::move(fnReceive)));
 }
 
-void CVirtualInstrumentLink::Deliver(std::vector<std::uint8_t> aBytes) { m_driver.InjectBytes(m_nIn, std::move(aBytes)); }
+void CVirtualInstrumentLink::Deliver(std::vector<std::uint8_t> aBytes) {
+  m_driver.InjectBytes(m_nIn, std::move(aBytes));
+}
 
 void CVirtualInstrumentLink::Schedule(std::uint32_t nDelayMs, std::function<void()> fn) {
   m_driver.Scheduler().ScheduleAfter(nDelayMs, m_gate.Guard(std::move(fn)));
 }
 
 void CVirtualInstrumentLink::SetPresent(bool bPresent) {
-  m_driver.Scheduler().ScheduleAfter(0, m_gate.Guard([this, bPresent] { m_driver.SetPairPresent(m_nIn, m_nOut, bPresent); }));
+  m_driver.Scheduler().ScheduleAfter(
+      0, m_gate.Guard([this, bPresent] { m_driver.SetPairPresent(m_nIn, m_nOut, bPresent); }));
 }
 
 }  // namespace velda

@@ -342,8 +342,9 @@ void CVirtualMidiDriver::RunInject(int nId, EInject eKind, const std::vector<BYT
     } else if (eKind == EInject::MoreData && (pH->fdwOpen & MIDI_IO_STATUS) != 0) {
       wMsg = MIM_MOREDATA;
     }
-    call = CCall{pH->pfnCallback, ToInHandle(nHandle), pH->dwInstance, wMsg, dwMsg,
-                 static_cast<DWORD_PTR>(m_scheduler.Now() - pH->nStartTime)};
+    call = CCall{pH->pfnCallback, ToInHandle(nHandle),
+                 pH->dwInstance,  wMsg,
+                 dwMsg,           static_cast<DWORD_PTR>(m_scheduler.Now() - pH->nStartTime)};
     BeginEventCall(*pH);
   }
   Invoke(call);
@@ -377,7 +378,11 @@ void CVirtualMidiDriver::DeliverBlocks(int nId, const std::vector<BYTE>& aBytes,
       pHdr->dwBytesRecorded = static_cast<DWORD>(n);
       MarkDone(*pHdr);
       const UINT wMsg = nPos >= aBytes.size() ? wLastMsg : MIM_LONGDATA;
-      call = CCall{pH->pfnCallback, ToInHandle(nHandle), pH->dwInstance, wMsg, reinterpret_cast<DWORD_PTR>(pHdr),
+      call = CCall{pH->pfnCallback,
+                   ToInHandle(nHandle),
+                   pH->dwInstance,
+                   wMsg,
+                   reinterpret_cast<DWORD_PTR>(pHdr),
                    static_cast<DWORD_PTR>(m_scheduler.Now() - pH->nStartTime)};
       BeginEventCall(*pH);
     }

@@ -44,10 +44,10 @@ inline constexpr const char* VIRTUAL_INSTRUMENT_IN = "HALVEN USB IN 0-1";
 inline constexpr const char* VIRTUAL_INSTRUMENT_OUT = "HALVEN USB OUT 0-1";
 
 struct CVirtualInOptions {
-  bool bHeldElsewhere = false;      // another program holds it: every open gives MMSYSERR_ALLOCATED
-  bool bConfirmOpen = true;         // MIM_OPEN is reported
-  bool bConfirmClose = true;        // MIM_CLOSE is reported
-  bool bCloseFails = false;         // midiInClose gives MMSYSERR_ERROR and the handle stays open
+  bool bHeldElsewhere = false;        // another program holds it: every open gives MMSYSERR_ALLOCATED
+  bool bConfirmOpen = true;           // MIM_OPEN is reported
+  bool bConfirmClose = true;          // MIM_CLOSE is reported
+  bool bCloseFails = false;           // midiInClose gives MMSYSERR_ERROR and the handle stays open
   std::uint32_t nOpenConfirmMs = 0;   // 0: MIM_OPEN inside midiInOpen; else this much later
   std::uint32_t nCloseConfirmMs = 0;  // 0: MIM_CLOSE inside midiInClose; else this much later
 };
