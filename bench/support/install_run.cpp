@@ -218,7 +218,10 @@ CRunReport RunInstall(const CRunSetup& setup) {
   for (const std::string& strSetting : setup.aInstrumentSettings) {
     std::string strError;
     if (!ParseInstrumentAssignment(strSetting, config, strError)) {
-      r.strProblem = "instrument setting \"" + strSetting + "\": " + strError;
+      r.strProblem = "instrument setting \"";
+      r.strProblem += strSetting;
+      r.strProblem += "\": ";
+      r.strProblem += strError;
       SetMidiDriver(nullptr);
       return r;
     }

@@ -14,7 +14,7 @@
 namespace velda::app {
 namespace {
 
-CParseResult Parse(std::vector<std::string> a) { return ParseAppOptions(a); }
+CParseResult Parse(const std::vector<std::string>& a) { return ParseAppOptions(a); }
 
 TEST(AppOptions, NoOptionIsTheInstallerAsItAlwaysWas) {
   const CParseResult r = Parse({});

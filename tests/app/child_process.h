@@ -40,9 +40,11 @@ class CChildProcess {
     aArgv.insert(aArgv.end(), aArgs.begin(), aArgs.end());
     // Everything the child needs is made before the fork: after it, only system calls.
     std::vector<char*> argv;
+    argv.reserve(aArgv.size() + 1);
     for (std::string& s : aArgv) argv.push_back(s.data());
     argv.push_back(nullptr);
     std::vector<char*> envp;
+    envp.reserve(aEnv.size() + 1);
     for (std::string& s : aEnv) envp.push_back(s.data());
     envp.push_back(nullptr);
     const std::string strDir = dir.string();

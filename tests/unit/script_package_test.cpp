@@ -312,7 +312,7 @@ TEST(PackageCheck, HeaderAndScriptFaults) {
   past[3] = 5;  // one more script byte than the file holds
   CPackageCheck check = CheckPackage(past);
   EXPECT_EQ(check.eFault, EPackageFault::ScriptLengthPastEnd);
-  EXPECT_NE(check.strDescription.find("5"), std::string::npos) << check.strDescription;
+  EXPECT_NE(check.strDescription.find('5'), std::string::npos) << check.strDescription;
   Bytes huge;
   PutU32(huge, 0xFFFFFFFFu);
   EXPECT_EQ(CheckPackage(huge).eFault, EPackageFault::ScriptLengthPastEnd);
