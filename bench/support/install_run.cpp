@@ -13,12 +13,12 @@
 #include <vector>
 
 #include "fw/device_thread.h"
+#include "fw/trace.h"
 #include "instrument/instrument_settings.h"
 #include "instrument/sim_instrument.h"
 #include "midi/driver/midi_driver.h"
 #include "midi/driver/virtual/hosted_instrument.h"
 #include "midi/driver/virtual/virtual_midi_driver.h"
-#include "midi/trace.h"
 #include "shell/installer_app.h"
 #include "shell/steps.h"
 #include "shell/texts.h"

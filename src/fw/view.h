@@ -1,7 +1,7 @@
 // The view: what the framework tells a front end, and how the front end answers. Every call
 // comes from the installer's thread; a front end with a thread of its own marshals it there.
 // Answers (button clicks, the close box, message-box answers, combo choices) go back through
-// CMsgLoop::PostInput.
+// CMsgLoop::PostInput. Not to be confused with fw/cview.h, the view class of the MIDI transport.
 #pragma once
 
 #include "fw/controls.h"

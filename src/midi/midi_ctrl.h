@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "fw/cstring.h"
+#include "fw/cview.h"
 #include "fw/types.h"
 
 namespace velda {
@@ -17,14 +18,7 @@ using fw::BYTE;
 using fw::CString;
 using fw::UINT;
 
-// The framework's view class, from which the transport object derives; it never makes a window.
-class CView {
- public:
-  virtual ~CView() = default;
-  virtual void OnDraw() {}
-};
-
-class CMidiCtrl : public CView {
+class CMidiCtrl : public fw::CView {
  public:
   CMidiCtrl();
   ~CMidiCtrl() override;

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "fw/msgloop.h"
+#include "fw/trace.h"
 #include "fw/wnd.h"
-#include "midi/trace.h"
 
 namespace velda {
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "fw/msgloop.h"
-#include "midi/trace.h"
+#include "fw/trace.h"
 
 namespace velda {
 

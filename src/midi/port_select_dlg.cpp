@@ -1,7 +1,7 @@
 #include "midi/port_select_dlg.h"
 
 #include "midi/driver/midi_driver.h"
-#include "shell/steps.h"
+#include "shell/resource.h"
 
 namespace velda {
 

@@ -1,7 +1,6 @@
 #include "protocol/reply_table.h"
 
 #include "protocol/messages.h"
-#include "shell/steps.h"
 
 namespace velda {
 
@@ -10,14 +9,14 @@ namespace {
 struct CReplyRow {
   fw::BYTE nGroup;
   fw::BYTE nCommand;
-  fw::UINT nStep;
+  EReplyKind nKind;
 };
 
 constexpr CReplyRow kReplies[] = {
-    {0x00, 0x40, ID_REPLY_MODE_ON},    {0x00, 0x41, ID_REPLY_MODE_OFF},    {0x00, 0x42, ID_REPLY_INQUIRY},
-    {0x01, 0x41, ID_REPLY_SET_DEVICE}, {0x01, 0x42, ID_REPLY_BLOCK_START}, {0x03, 0x40, ID_REPLY_DATA_PACKET},
-    {0x03, 0x41, ID_REPLY_AREA_CHECK}, {0x04, 0x41, ID_REPLY_WRITE_BLOCK}, {0x04, 0x42, ID_REPLY_BLOCK_CHECKSUM},
-    {0x05, 0x40, ID_REPLY_BAUD_UP},    {0x05, 0x41, ID_REPLY_BAUD_RESET},  {0x05, 0x43, ID_MARK_REPLY_05C},
+    {0x00, 0x40, EReplyKind::ModeOn},    {0x00, 0x41, EReplyKind::ModeOff},    {0x00, 0x42, EReplyKind::Inquiry},
+    {0x01, 0x41, EReplyKind::SetDevice}, {0x01, 0x42, EReplyKind::BlockStart}, {0x03, 0x40, EReplyKind::DataPacket},
+    {0x03, 0x41, EReplyKind::AreaCheck}, {0x04, 0x41, EReplyKind::WriteBlock}, {0x04, 0x42, EReplyKind::BlockChecksum},
+    {0x05, 0x40, EReplyKind::BaudUp},    {0x05, 0x41, EReplyKind::BaudReset},  {0x05, 0x43, EReplyKind::Group05Cmd43},
 };
 
 }  // namespace
@@ -26,23 +25,21 @@ bool IsReplyHeader(const fw::BYTE* pMsg, std::size_t nLen) {
   return nLen >= 4 && pMsg[0] == SYSEX_START && pMsg[1] == 0x43 && (pMsg[2] & 0xF0) == 0x50 && pMsg[3] == 0x03;
 }
 
-fw::UINT ReplyStepFor(fw::BYTE nGroup, fw::BYTE nCommand) {
+EReplyKind ReplyKindFor(fw::BYTE nGroup, fw::BYTE nCommand) {
   for (const CReplyRow& row : kReplies) {
     if (row.nGroup == nGroup && row.nCommand == nCommand) {
-      return row.nStep;
+      return row.nKind;
     }
   }
-  return 0;
+  return EReplyKind::None;
 }
 
-fw::UINT ClassifyReply(const fw::BYTE* pMsg, std::size_t nLen) {
+EReplyKind ClassifyReply(const fw::BYTE* pMsg, std::size_t nLen) {
   if (nLen < MIN_REPLY_LENGTH || !IsReplyHeader(pMsg, nLen)) {
-    return 0;
+    return EReplyKind::None;
   }
-  return ReplyStepFor(pMsg[5], pMsg[6]);
+  return ReplyKindFor(pMsg[5], pMsg[6]);
 }
-
-bool ReplyStepHasHandler(fw::UINT nStep) { return nStep != 0 && nStep != ID_MARK_REPLY_05C; }
 
 fw::BYTE ReplyStatus(const fw::BYTE* pMsg, std::size_t nLen) { return nLen > 7 ? pMsg[7] : SYSEX_END; }
 

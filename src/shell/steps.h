@@ -1,8 +1,10 @@
 // The installer's vocabulary: step identifiers posted to the main window as WM_COMMAND (lParam 0),
-// wait kinds, timers and control ids. Every subsystem includes this one header.
+// wait kinds and timers. Every subsystem includes this one header; the ids of the templates and
+// their controls come with it from resource.h.
 #pragma once
 
 #include "fw/types.h"
+#include "shell/resource.h"
 
 namespace velda {
 
@@ -112,18 +114,6 @@ constexpr UINT REPLY_WAIT_PERIOD_MS = 500;
 constexpr UINT START_DELAY_MS = 1500;
 constexpr UINT CANCELLED_START_DELAY_MS = 10;
 constexpr UINT DEVICE_SETTLE_MS = 10000;
-
-// Dialog templates, controls and icons.
-constexpr int IDD_INSTALLER = 102;
-constexpr int IDR_MAINFRAME = 128;
-constexpr int IDD_PORT_SELECT = 129;
-constexpr int IDC_DEVICE = 1000;
-constexpr int IDC_IN_PORT = 1001;
-constexpr int IDC_OUT_PORT = 1002;
-constexpr int IDC_MIDI_PORT = 1003;
-constexpr int IDC_PROGRESS_ALL = 1004;
-constexpr int IDC_PROGRESS_DATA = 1005;
-constexpr int IDC_STATUS = 1007;
 
 // Port masks of ClosePorts and ReopenPorts.
 constexpr UINT PORT_IN = 1;

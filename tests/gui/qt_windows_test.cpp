@@ -38,9 +38,9 @@ class CProbeDlg : public fw::CDialog {
 
   fw::BOOL OnInitDialog() override {
     fw::CDialog::OnInitDialog();
-    if (m_tmpl.nId == velda::IDD_INSTALLER) {
-      SetIcon(velda::IDR_MAINFRAME, true);
-      SetIcon(velda::IDR_MAINFRAME, false);
+    if (m_tmpl.nId == IDD_INSTALLER) {
+      SetIcon(IDR_MAINFRAME, true);
+      SetIcon(IDR_MAINFRAME, false);
     }
     if (m_fnInit) m_fnInit(*this);
     return fw::FALSE;
@@ -156,7 +156,7 @@ class CWindowsTest : public QObject {
     CHarness h;
     CProbeDlg& dlg = h.Dialog(velda::InstallerTemplate());
     h.RunModal(dlg);
-    velda::qt::CDialogWidget* pWnd = WaitForWindow(h, velda::IDD_INSTALLER);
+    velda::qt::CDialogWidget* pWnd = WaitForWindow(h, IDD_INSTALLER);
     QVERIFY(pWnd != nullptr);
 
     QCOMPARE(pWnd->windowTitle(), QStringLiteral("VELDA Installer Ver. 1.10"));
@@ -169,12 +169,12 @@ class CWindowsTest : public QObject {
     QVERIFY(pWnd->isWindow());
     QVERIFY(pWnd->parentWidget() == nullptr);
 
-    auto* pAll = ControlOf<QProgressBar>(pWnd, velda::IDC_PROGRESS_ALL);
-    auto* pData = ControlOf<QProgressBar>(pWnd, velda::IDC_PROGRESS_DATA);
-    auto* pPort = ControlOf<QPushButton>(pWnd, velda::IDC_MIDI_PORT);
+    auto* pAll = ControlOf<QProgressBar>(pWnd, IDC_PROGRESS_ALL);
+    auto* pData = ControlOf<QProgressBar>(pWnd, IDC_PROGRESS_DATA);
+    auto* pPort = ControlOf<QPushButton>(pWnd, IDC_MIDI_PORT);
     auto* pClose = ControlOf<QPushButton>(pWnd, fw::IDOK);
     auto* pCancel = ControlOf<QPushButton>(pWnd, fw::IDCANCEL);
-    auto* pStatus = ControlOf<QLineEdit>(pWnd, velda::IDC_STATUS);
+    auto* pStatus = ControlOf<QLineEdit>(pWnd, IDC_STATUS);
     QVERIFY(pAll && pData && pPort && pClose && pCancel && pStatus);
 
     QCOMPARE(pAll->geometry(), Pixels(*pWnd, 52, 8, 158, 14));
@@ -222,23 +222,23 @@ class CWindowsTest : public QObject {
     CHarness h;
     CProbeDlg& dlg = h.Dialog(velda::InstallerTemplate());
     h.RunModal(dlg);
-    velda::qt::CDialogWidget* pWnd = WaitForWindow(h, velda::IDD_INSTALLER);
+    velda::qt::CDialogWidget* pWnd = WaitForWindow(h, IDD_INSTALLER);
     QVERIFY(pWnd != nullptr);
-    auto* pAll = ControlOf<QProgressBar>(pWnd, velda::IDC_PROGRESS_ALL);
-    auto* pData = ControlOf<QProgressBar>(pWnd, velda::IDC_PROGRESS_DATA);
-    auto* pPort = ControlOf<QPushButton>(pWnd, velda::IDC_MIDI_PORT);
+    auto* pAll = ControlOf<QProgressBar>(pWnd, IDC_PROGRESS_ALL);
+    auto* pData = ControlOf<QProgressBar>(pWnd, IDC_PROGRESS_DATA);
+    auto* pPort = ControlOf<QPushButton>(pWnd, IDC_MIDI_PORT);
     auto* pClose = ControlOf<QPushButton>(pWnd, fw::IDOK);
-    auto* pStatus = ControlOf<QLineEdit>(pWnd, velda::IDC_STATUS);
+    auto* pStatus = ControlOf<QLineEdit>(pWnd, IDC_STATUS);
 
     h.OnInstaller([&dlg] {
-      dlg.SetDlgItemText(velda::IDC_STATUS, "Data UpLoad.");
-      dlg.EnableDlgItem(velda::IDC_MIDI_PORT, true);
+      dlg.SetDlgItemText(IDC_STATUS, "Data UpLoad.");
+      dlg.EnableDlgItem(IDC_MIDI_PORT, true);
       dlg.EnableDlgItem(fw::IDOK, true);
       // The All bar: 1 .. 300, at 150. The Data bar: 0 .. 6001, three packets of 2450: clamped.
-      dlg.SendDlgItemMessage(velda::IDC_PROGRESS_ALL, fw::PBM_SETRANGE, 0, fw::MAKELPARAM(1, 300));
-      dlg.SendDlgItemMessage(velda::IDC_PROGRESS_ALL, fw::PBM_SETPOS, 150, 0);
-      dlg.SendDlgItemMessage(velda::IDC_PROGRESS_DATA, fw::PBM_SETRANGE32, 0, 6001);
-      for (int i = 0; i < 3; ++i) dlg.SendDlgItemMessage(velda::IDC_PROGRESS_DATA, fw::PBM_DELTAPOS, 2450, 0);
+      dlg.SendDlgItemMessage(IDC_PROGRESS_ALL, fw::PBM_SETRANGE, 0, fw::MAKELPARAM(1, 300));
+      dlg.SendDlgItemMessage(IDC_PROGRESS_ALL, fw::PBM_SETPOS, 150, 0);
+      dlg.SendDlgItemMessage(IDC_PROGRESS_DATA, fw::PBM_SETRANGE32, 0, 6001);
+      for (int i = 0; i < 3; ++i) dlg.SendDlgItemMessage(IDC_PROGRESS_DATA, fw::PBM_DELTAPOS, 2450, 0);
     });
     QTRY_COMPARE_WITH_TIMEOUT(pData->value(), 6001, kWaitMs);
     QCOMPARE(pStatus->text(), QStringLiteral("Data UpLoad."));
@@ -251,8 +251,8 @@ class CWindowsTest : public QObject {
 
     // An empty script's range (1 .. 0) shows an empty bar, not the busy animation.
     h.OnInstaller([&dlg] {
-      dlg.SendDlgItemMessage(velda::IDC_PROGRESS_ALL, fw::PBM_SETRANGE, 0, fw::MAKELPARAM(1, 0));
-      dlg.EnableDlgItem(velda::IDC_MIDI_PORT, false);
+      dlg.SendDlgItemMessage(IDC_PROGRESS_ALL, fw::PBM_SETRANGE, 0, fw::MAKELPARAM(1, 0));
+      dlg.EnableDlgItem(IDC_MIDI_PORT, false);
     });
     QTRY_VERIFY_WITH_TIMEOUT(!pPort->isEnabled(), kWaitMs);
     QVERIFY(pAll->maximum() > pAll->minimum());
@@ -260,7 +260,7 @@ class CWindowsTest : public QObject {
 
     // A status text wider than the box shows its beginning.
     h.OnInstaller([&dlg] {
-      dlg.SetDlgItemText(velda::IDC_STATUS, "Block Check SUM OK. and a great deal more text than fits in the box");
+      dlg.SetDlgItemText(IDC_STATUS, "Block Check SUM OK. and a great deal more text than fits in the box");
     });
     QTRY_VERIFY_WITH_TIMEOUT(pStatus->text().startsWith(QStringLiteral("Block Check SUM OK.")), kWaitMs);
     QCOMPARE(pStatus->cursorPosition(), 0);
@@ -280,16 +280,16 @@ class CWindowsTest : public QObject {
     QFETCH(bool, bEsc);
     CHarness h;
     CProbeDlg& dlg = h.Dialog(velda::InstallerTemplate(), [bButtonsEnabled](CProbeDlg& d) {
-      d.EnableDlgItem(velda::IDC_MIDI_PORT, bButtonsEnabled);
+      d.EnableDlgItem(IDC_MIDI_PORT, bButtonsEnabled);
       d.EnableDlgItem(fw::IDOK, bButtonsEnabled);
     });
     h.RunModal(dlg);
-    QPointer<velda::qt::CDialogWidget> pWnd = WaitForWindow(h, velda::IDD_INSTALLER);
+    QPointer<velda::qt::CDialogWidget> pWnd = WaitForWindow(h, IDD_INSTALLER);
     QVERIFY(pWnd != nullptr);
     QTRY_COMPARE_WITH_TIMEOUT(ControlOf<QPushButton>(pWnd, fw::IDOK)->isEnabled(), bButtonsEnabled, kWaitMs);
     if (bEsc) {
       // Pressed while the status box has the focus, Esc still reaches the window.
-      QTest::keyClick(ControlOf<QLineEdit>(pWnd, velda::IDC_STATUS), Qt::Key_Escape);
+      QTest::keyClick(ControlOf<QLineEdit>(pWnd, IDC_STATUS), Qt::Key_Escape);
     } else {
       QVERIFY(!pWnd->close());  // the close box asks; the window stays until the installer ends it
     }
@@ -298,30 +298,30 @@ class CWindowsTest : public QObject {
     QCOMPARE(dlg.Commands(), std::vector<fw::WPARAM>{static_cast<fw::WPARAM>(fw::IDCANCEL)});
     // The installer destroyed the window: it is gone from the screen too.
     QTRY_VERIFY_WITH_TIMEOUT(pWnd == nullptr, kWaitMs);
-    QVERIFY(h.FrontEnd().WindowOf(velda::IDD_INSTALLER) == nullptr);
+    QVERIFY(h.FrontEnd().WindowOf(IDD_INSTALLER) == nullptr);
   }
 
   void ButtonsReachTheInstallerOnlyWhenEnabled() {
     CHarness h;
     CProbeDlg& dlg = h.Dialog(velda::InstallerTemplate());
     h.RunModal(dlg);
-    velda::qt::CDialogWidget* pWnd = WaitForWindow(h, velda::IDD_INSTALLER);
+    velda::qt::CDialogWidget* pWnd = WaitForWindow(h, IDD_INSTALLER);
     QVERIFY(pWnd != nullptr);
-    auto* pPort = ControlOf<QPushButton>(pWnd, velda::IDC_MIDI_PORT);
+    auto* pPort = ControlOf<QPushButton>(pWnd, IDC_MIDI_PORT);
     auto* pClose = ControlOf<QPushButton>(pWnd, fw::IDOK);
-    auto* pStatus = ControlOf<QLineEdit>(pWnd, velda::IDC_STATUS);
+    auto* pStatus = ControlOf<QLineEdit>(pWnd, IDC_STATUS);
 
     // Disabled: neither a click nor Enter (which means Close here) does anything.
     QTest::mouseClick(pPort, Qt::LeftButton);
     QTest::mouseClick(pClose, Qt::LeftButton);
     QTest::keyClick(pStatus, Qt::Key_Return);
     h.OnInstaller([&dlg] {
-      dlg.EnableDlgItem(velda::IDC_MIDI_PORT, true);
+      dlg.EnableDlgItem(IDC_MIDI_PORT, true);
       dlg.EnableDlgItem(fw::IDOK, true);
     });
     QTRY_VERIFY_WITH_TIMEOUT(pPort->isEnabled() && pClose->isEnabled(), kWaitMs);
     QTest::mouseClick(pPort, Qt::LeftButton);
-    const std::vector<fw::WPARAM> aPort{static_cast<fw::WPARAM>(velda::IDC_MIDI_PORT)};
+    const std::vector<fw::WPARAM> aPort{static_cast<fw::WPARAM>(IDC_MIDI_PORT)};
     QTRY_COMPARE_WITH_TIMEOUT(dlg.Commands(), aPort, kWaitMs);
     QVERIFY(!h.Ended());
 
@@ -330,8 +330,7 @@ class CWindowsTest : public QObject {
     QTest::keyClick(pStatus, Qt::Key_Return);
     QTRY_VERIFY_WITH_TIMEOUT(h.Ended(), kWaitMs);
     QCOMPARE(h.Result(), fw::IDOK);
-    const std::vector<fw::WPARAM> aBoth{static_cast<fw::WPARAM>(velda::IDC_MIDI_PORT),
-                                        static_cast<fw::WPARAM>(fw::IDOK)};
+    const std::vector<fw::WPARAM> aBoth{static_cast<fw::WPARAM>(IDC_MIDI_PORT), static_cast<fw::WPARAM>(fw::IDOK)};
     QCOMPARE(dlg.Commands(), aBoth);
   }
 
@@ -378,7 +377,7 @@ class CWindowsTest : public QObject {
     CHarness h;
     CProbeDlg& dlg = h.Dialog(velda::InstallerTemplate());
     h.RunModal(dlg);
-    velda::qt::CDialogWidget* pWnd = WaitForWindow(h, velda::IDD_INSTALLER);
+    velda::qt::CDialogWidget* pWnd = WaitForWindow(h, IDD_INSTALLER);
     QVERIFY(pWnd != nullptr);
 
     const std::string strText = text.toStdString();
@@ -430,7 +429,7 @@ class CWindowsTest : public QObject {
     QCOMPARE(pBox->text(),
              QStringLiteral("Make sure the instrument and \ncomputer are properly \nconnected via USB cable."));
     // The main window exists but is not shown yet.
-    velda::qt::CDialogWidget* pWnd = h.FrontEnd().WindowOf(velda::IDD_INSTALLER);
+    velda::qt::CDialogWidget* pWnd = h.FrontEnd().WindowOf(IDD_INSTALLER);
     QVERIFY(pWnd != nullptr);
     QVERIFY(!pWnd->isVisible());
     // With no window on the screen yet, the box stands on its own and blocks the application.
@@ -446,7 +445,7 @@ class CWindowsTest : public QObject {
     CHarness h;
     CProbeDlg& dlg = h.Dialog(velda::InstallerTemplate());
     h.RunModal(dlg);
-    QVERIFY(WaitForWindow(h, velda::IDD_INSTALLER) != nullptr);
+    QVERIFY(WaitForWindow(h, IDD_INSTALLER) != nullptr);
     h.OnInstaller([&dlg, &nGot] { nGot.store(dlg.MessageBox(" Script Error ", "VELDA Installer", fw::MB_OK)); });
     QTRY_VERIFY_WITH_TIMEOUT(h.FrontEnd().OpenBox() != nullptr, kWaitMs);
     QPointer<QMessageBox> pBox = h.FrontEnd().OpenBox();
@@ -463,23 +462,23 @@ class CWindowsTest : public QObject {
     CHarness h;
     CProbeDlg& main = h.Dialog(velda::InstallerTemplate());
     CProbeDlg& port = h.Dialog(velda::PortSelectTemplate(), [](CProbeDlg& d) {
-      d.AddComboString(velda::IDC_DEVICE, "MIDI");
-      d.AddComboString(velda::IDC_DEVICE, "Serial");
-      d.SetComboCurSel(velda::IDC_DEVICE, 0);
+      d.AddComboString(IDC_DEVICE, "MIDI");
+      d.AddComboString(IDC_DEVICE, "Serial");
+      d.SetComboCurSel(IDC_DEVICE, 0);
       for (const char* psz : {"Midi Through Port-0", "HALVEN USB IN 0-1", "caf\xE9 keyboard"}) {
-        d.AddComboString(velda::IDC_IN_PORT, psz);
+        d.AddComboString(IDC_IN_PORT, psz);
       }
-      d.SetComboCurSel(velda::IDC_IN_PORT, 1);
+      d.SetComboCurSel(IDC_IN_PORT, 1);
       for (const char* psz : {"Midi Through Port-0", "HALVEN USB OUT 0-1"}) {
-        d.AddComboString(velda::IDC_OUT_PORT, psz);
+        d.AddComboString(IDC_OUT_PORT, psz);
       }
-      d.SetComboCurSel(velda::IDC_OUT_PORT, 255);  // the last open failed: nothing selected
+      d.SetComboCurSel(IDC_OUT_PORT, 255);  // the last open failed: nothing selected
     });
     h.RunModal(main);
-    velda::qt::CDialogWidget* pMain = WaitForWindow(h, velda::IDD_INSTALLER);
+    velda::qt::CDialogWidget* pMain = WaitForWindow(h, IDD_INSTALLER);
     QVERIFY(pMain != nullptr);
     h.OnInstaller([&port, &nPort] { nPort.store(port.DoModal()); });
-    QPointer<velda::qt::CDialogWidget> pDlg = WaitForWindow(h, velda::IDD_PORT_SELECT);
+    QPointer<velda::qt::CDialogWidget> pDlg = WaitForWindow(h, IDD_PORT_SELECT);
     QVERIFY(pDlg != nullptr);
 
     QCOMPARE(pDlg->windowTitle(), QStringLiteral("MIDI Port Select"));
@@ -493,9 +492,9 @@ class CWindowsTest : public QObject {
 
     auto* pOk = ControlOf<QPushButton>(pDlg, fw::IDOK);
     auto* pCancel = ControlOf<QPushButton>(pDlg, fw::IDCANCEL);
-    auto* pDevice = ControlOf<QComboBox>(pDlg, velda::IDC_DEVICE);
-    auto* pIn = ControlOf<QComboBox>(pDlg, velda::IDC_IN_PORT);
-    auto* pOut = ControlOf<QComboBox>(pDlg, velda::IDC_OUT_PORT);
+    auto* pDevice = ControlOf<QComboBox>(pDlg, IDC_DEVICE);
+    auto* pIn = ControlOf<QComboBox>(pDlg, IDC_IN_PORT);
+    auto* pOut = ControlOf<QComboBox>(pDlg, IDC_OUT_PORT);
     QVERIFY(pOk && pCancel && pDevice && pIn && pOut);
     QCOMPARE(pOk->geometry(), Pixels(*pDlg, 60, 100, 50, 14));
     QCOMPARE(pCancel->geometry(), Pixels(*pDlg, 120, 100, 50, 14));
@@ -534,7 +533,7 @@ class CWindowsTest : public QObject {
     // The user picks the first output device with the keyboard, then presses Enter (OK).
     pOut->setFocus();
     QTest::keyClick(pOut, Qt::Key_Down);
-    const std::vector<fw::WPARAM> aSel{static_cast<fw::WPARAM>(velda::IDC_OUT_PORT) |
+    const std::vector<fw::WPARAM> aSel{static_cast<fw::WPARAM>(IDC_OUT_PORT) |
                                        (static_cast<fw::WPARAM>(fw::CBN_SELCHANGE) << 16)};
     QTRY_COMPARE_WITH_TIMEOUT(port.Commands(), aSel, kWaitMs);
     QCOMPARE(pOut->currentIndex(), 0);
@@ -546,7 +545,7 @@ class CWindowsTest : public QObject {
     // Again, and Esc: Cancel.
     nPort.store(-100);
     h.OnInstaller([&port, &nPort] { nPort.store(port.DoModal()); });
-    pDlg = WaitForWindow(h, velda::IDD_PORT_SELECT);
+    pDlg = WaitForWindow(h, IDD_PORT_SELECT);
     QVERIFY(pDlg != nullptr);
     QTest::keyClick(pDlg, Qt::Key_Escape);
     QTRY_COMPARE_WITH_TIMEOUT(nPort.load(), fw::IDCANCEL, kWaitMs);
@@ -559,14 +558,14 @@ class CWindowsTest : public QObject {
     CHarness h;
     CProbeDlg& dlg = h.Dialog(velda::InstallerTemplate());
     h.RunModal(dlg);
-    velda::qt::CDialogWidget* pWnd = WaitForWindow(h, velda::IDD_INSTALLER);
+    velda::qt::CDialogWidget* pWnd = WaitForWindow(h, IDD_INSTALLER);
     QVERIFY(pWnd != nullptr);
-    auto* pStatus = ControlOf<QLineEdit>(pWnd, velda::IDC_STATUS);
+    auto* pStatus = ControlOf<QLineEdit>(pWnd, IDC_STATUS);
     QVERIFY(!HasInk(pWnd->grab().toImage(), pStatus->geometry()));
 
     h.OnInstaller([&] {
-      dlg.SetDlgItemText(velda::IDC_STATUS, "Change UpDate Mode.");
-      dlg.UpdateDlgItem(velda::IDC_STATUS);
+      dlg.SetDlgItemText(IDC_STATUS, "Change UpDate Mode.");
+      dlg.UpdateDlgItem(IDC_STATUS);
       bAsleep.store(true);
       fw::Sleep(4000);  // the installer's thread blocks, as in the 5 s pause of the start
       bAwake.store(true);
@@ -586,12 +585,12 @@ class CWindowsTest : public QObject {
 
   void MinimisedWindowDrawsItsIconCentred() {
     CHarness h;
-    CProbeDlg& dlg = h.Dialog(velda::InstallerTemplate(),
-                              [](CProbeDlg& d) { d.SetDlgItemText(velda::IDC_STATUS, "Start VELDA UpDate."); });
+    CProbeDlg& dlg =
+        h.Dialog(velda::InstallerTemplate(), [](CProbeDlg& d) { d.SetDlgItemText(IDC_STATUS, "Start VELDA UpDate."); });
     h.RunModal(dlg);
-    velda::qt::CDialogWidget* pWnd = WaitForWindow(h, velda::IDD_INSTALLER);
+    velda::qt::CDialogWidget* pWnd = WaitForWindow(h, IDD_INSTALLER);
     QVERIFY(pWnd != nullptr);
-    auto* pStatus = ControlOf<QLineEdit>(pWnd, velda::IDC_STATUS);
+    auto* pStatus = ControlOf<QLineEdit>(pWnd, IDC_STATUS);
     QTRY_VERIFY_WITH_TIMEOUT(!pWnd->windowIcon().isNull(), kWaitMs);
     QTRY_COMPARE_WITH_TIMEOUT(pStatus->text(), QStringLiteral("Start VELDA UpDate."), kWaitMs);
 

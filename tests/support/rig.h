@@ -15,10 +15,10 @@
 #include <vector>
 
 #include "fw/msgloop.h"
+#include "fw/trace.h"
 #include "instrument/sim_instrument.h"
 #include "midi/driver/virtual/hosted_instrument.h"
 #include "midi/driver/virtual/virtual_midi_driver.h"
-#include "midi/trace.h"
 #include "shell/installer_app.h"
 #include "shell/installer_dlg.h"
 #include "ui/scripted/scripted_view.h"

@@ -10,8 +10,8 @@
 #include <thread>
 #include <vector>
 
+#include "fw/trace.h"
 #include "midi/midi_in_port.h"
-#include "midi/trace.h"
 
 namespace velda::test {
 namespace {

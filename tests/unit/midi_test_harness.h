@@ -14,11 +14,11 @@
 #include <gtest/gtest.h>
 
 #include "fw/msgloop.h"
+#include "fw/trace.h"
 #include "fw/view.h"
 #include "fw/wnd.h"
 #include "midi/driver/midi_driver.h"
 #include "midi/driver/virtual/virtual_midi_driver.h"
-#include "midi/trace.h"
 
 namespace velda::test {
 

@@ -1,6 +1,6 @@
 #include "ui/qt/app_icon.h"
 
-#include "shell/steps.h"
+#include "shell/resource.h"
 
 namespace velda::qt {
 

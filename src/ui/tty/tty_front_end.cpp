@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "shell/steps.h"
+#include "shell/resource.h"
 #include "ui/tty/tty_answer.h"
 #include "ui/tty/tty_json.h"
 #include "ui/tty/tty_text.h"

@@ -4,12 +4,13 @@
 #include <string>
 
 #include "fw/msgloop.h"
+#include "fw/trace.h"
 #include "fw/wnd.h"
 #include "midi/midi_ctrl.h"
-#include "midi/trace.h"
 #include "protocol/area_reply.h"
 #include "protocol/messages.h"
 #include "protocol/reply_table.h"
+#include "protocol/steps/reply_steps.h"
 #include "shell/installer_dlg.h"
 #include "shell/texts.h"
 
@@ -75,7 +76,7 @@ void CInstallerDlg::DispatchReply(const std::vector<BYTE>& aMsg) {
     return;
   }
   fw::Sleep(REPLY_PAUSE_MS);
-  const UINT nStep = ClassifyReply(aMsg.data(), aMsg.size());
+  const UINT nStep = ReplyStepFor(ClassifyReply(aMsg.data(), aMsg.size()));
   if (nStep == 0) {
     return;
   }

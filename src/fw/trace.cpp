@@ -1,4 +1,4 @@
-#include "midi/trace.h"
+#include "fw/trace.h"
 
 #include <atomic>
 #include <cstdio>

@@ -3,8 +3,8 @@
 #include <span>
 
 #include "fw/kernel.h"
+#include "fw/trace.h"
 #include "fw/wnd.h"
-#include "midi/trace.h"
 #include "script/package_check.h"
 #include "script/package_reader.h"
 #include "shell/installer_dlg.h"
