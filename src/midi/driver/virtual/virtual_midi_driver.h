@@ -21,6 +21,11 @@
 //
 // Owners: the scheduler must outlive the driver; events that come due after the driver is gone do
 // nothing.
+//
+// The class is written in parts: virtual_device_table.* (the devices, the handles and the checks
+// on them), virtual_midi_driver.cpp (adding devices, presence), virtual_midi_in.cpp (the input
+// side), virtual_midi_out.cpp (the output side) and virtual_test_control.cpp (injection,
+// observation, faults, inspection).
 #pragma once
 
 #include <condition_variable>
@@ -131,6 +136,7 @@ class CVirtualMidiDriver : public CMidiDriver {
   using COutDevice = CVirtualOutDevice;
   using CInHandle = CVirtualInHandle;
   using COutHandle = CVirtualOutHandle;
+
   // One call of the input callback, made after the lock is let go.
   struct CCall {
     MIDIINPROC pfnCallback = nullptr;
