@@ -50,14 +50,18 @@ class CRecordingWndOf : public TBase {
       m_bSentinel = true;
       return fw::TRUE;
     }
-    if (m_bExpectNoData) EXPECT_EQ(lParam, 0);
+    if (m_bExpectNoData) {
+      EXPECT_EQ(lParam, 0);
+    }
     m_aCommands.push_back(nId);
     m_aLog.push_back("cmd " + std::to_string(nId));
     if (m_fnOnCommand) m_fnOnCommand(nId);
     return fw::TRUE;
   }
   fw::BOOL OnDeviceChange(fw::UINT nEventType, fw::DWORD_PTR dwData) override {
-    if (m_bExpectNoData) EXPECT_EQ(dwData, 0u);
+    if (m_bExpectNoData) {
+      EXPECT_EQ(dwData, 0u);
+    }
     m_aDeviceChanges.push_back(nEventType);
     m_aLog.push_back("device " + std::to_string(nEventType));
     return fw::TRUE;
