@@ -12,10 +12,10 @@ std::string AliasedName(const std::string& strName, const std::string& strChosen
 }
 
 CAliasMidiDriver::CAliasMidiDriver(CMidiDriver& driver, std::string strInChosen, std::string strOutChosen)
-    : m_driver(driver), m_strInChosen(std::move(strInChosen)), m_strOutChosen(std::move(strOutChosen)) {}
+    : CForwardingMidiDriver(driver), m_strInChosen(std::move(strInChosen)), m_strOutChosen(std::move(strOutChosen)) {}
 
 MMRESULT CAliasMidiDriver::InGetDevCaps(UINT_PTR uDeviceId, MIDIINCAPS* pCaps, UINT cbCaps) {
-  const MMRESULT r = m_driver.InGetDevCaps(uDeviceId, pCaps, cbCaps);
+  const MMRESULT r = CForwardingMidiDriver::InGetDevCaps(uDeviceId, pCaps, cbCaps);
   if (r == MMSYSERR_NOERROR && pCaps != nullptr) {
     StringToPname(AliasedName(PnameToString(pCaps->szPname).Str(), m_strInChosen, DEFAULT_IN_PORT), pCaps->szPname);
   }
@@ -23,7 +23,7 @@ MMRESULT CAliasMidiDriver::InGetDevCaps(UINT_PTR uDeviceId, MIDIINCAPS* pCaps, U
 }
 
 MMRESULT CAliasMidiDriver::OutGetDevCaps(UINT_PTR uDeviceId, MIDIOUTCAPS* pCaps, UINT cbCaps) {
-  const MMRESULT r = m_driver.OutGetDevCaps(uDeviceId, pCaps, cbCaps);
+  const MMRESULT r = CForwardingMidiDriver::OutGetDevCaps(uDeviceId, pCaps, cbCaps);
   if (r == MMSYSERR_NOERROR && pCaps != nullptr) {
     StringToPname(AliasedName(PnameToString(pCaps->szPname).Str(), m_strOutChosen, DEFAULT_OUT_PORT), pCaps->szPname);
   }

@@ -7,11 +7,9 @@
 #include <string>
 
 #include "app_options.h"
-#include "fw/device_thread.h"
 #include "fw/msgloop.h"
 #include "midi/driver/midi_driver.h"
-#include "midi/driver/virtual/hosted_instrument.h"
-#include "midi/driver/virtual/virtual_midi_driver.h"
+#include "midi/driver/virtual/instrument/virtual_setup.h"
 
 namespace velda::app {
 
@@ -31,7 +29,7 @@ class CMidiSetup {
   // The devices under their real names, for --list-ports.
   CMidiDriver& Devices() const;
   // The simulated instrument, or null.
-  CHostedInstrument* Instrument() const { return m_pInstrument.get(); }
+  CHostedInstrument* Instrument() const { return m_pVirtual != nullptr ? m_pVirtual->Instrument() : nullptr; }
 
   // The run is over: no device event runs any more, the driver is no longer current, and the
   // simulated instrument's memory is written where --dump asked. strDumpFolder names the folder
@@ -41,12 +39,9 @@ class CMidiSetup {
  private:
   CMidiSetup() = default;
 
-  std::unique_ptr<fw::CDeviceThread> m_pThread;
-  std::unique_ptr<CVirtualMidiDriver> m_pVirtual;
-  std::unique_ptr<CHostedInstrument> m_pInstrument;
+  std::unique_ptr<CVirtualSetup> m_pVirtual;
   std::unique_ptr<CMidiDriver> m_pSystem;
   std::unique_ptr<CAliasMidiDriver> m_pAlias;
-  std::string m_strDumpFolder;
   bool m_bFinished = false;
 };
 

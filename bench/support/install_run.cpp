@@ -12,13 +12,10 @@
 #include <thread>
 #include <vector>
 
-#include "fw/device_thread.h"
 #include "fw/trace.h"
-#include "instrument/instrument_settings.h"
 #include "instrument/sim_instrument.h"
 #include "midi/driver/midi_driver.h"
-#include "midi/driver/virtual/hosted_instrument.h"
-#include "midi/driver/virtual/virtual_midi_driver.h"
+#include "midi/driver/virtual/instrument/virtual_setup.h"
 #include "shell/installer_app.h"
 #include "shell/steps.h"
 #include "shell/texts.h"
@@ -203,30 +200,16 @@ CRunReport RunInstall(const CRunSetup& setup) {
 
   const bool bReal = setup.eClock == fw::CMsgLoop::EClock::Real;
   fw::CMsgLoop loop(setup.eClock);
-  std::unique_ptr<fw::CDeviceThread> pDeviceThread;
-  if (bReal) pDeviceThread = std::make_unique<fw::CDeviceThread>();
-  fw::CScheduler& scheduler = bReal ? static_cast<fw::CScheduler&>(*pDeviceThread) : loop;
-
-  CVirtualMidiDriver driver(scheduler);
-  CObservedMidiDriver observed(driver);
-  SetMidiDriver(&observed);
-  CInstrumentConfig config;
-  config.nLatencyMs = 0;
+  CVirtualSetupOptions virtualOpt;
+  virtualOpt.instrument.nLatencyMs = 0;
   // No restart into update mode: the only pauses are then the protocol's own, and no port
   // recovery (20 s of pauses and a device-settle timer) enters the figures.
-  config.bRestartOnModeOn = false;
-  for (const std::string& strSetting : setup.aInstrumentSettings) {
-    std::string strError;
-    if (!ParseInstrumentAssignment(strSetting, config, strError)) {
-      r.strProblem = "instrument setting \"";
-      r.strProblem += strSetting;
-      r.strProblem += "\": ";
-      r.strProblem += strError;
-      SetMidiDriver(nullptr);
-      return r;
-    }
-  }
-  auto pHosted = std::make_unique<CHostedInstrument>(driver, config);
+  virtualOpt.instrument.bRestartOnModeOn = false;
+  virtualOpt.aSettings = setup.aInstrumentSettings;
+  std::unique_ptr<CVirtualSetup> pVirtual = CVirtualSetup::Create(bReal ? nullptr : &loop, virtualOpt, r.strProblem);
+  if (pVirtual == nullptr) return r;
+  CObservedMidiDriver observed(pVirtual->Driver());
+  SetMidiDriver(&observed);
   CReplyCounter replies;
   if (setup.bTraceReplies) SetTraceSink(&replies);
 
@@ -263,10 +246,11 @@ CRunReport RunInstall(const CRunSetup& setup) {
     r.dCpuSeconds = ProcessCpuSeconds() - dCpu0;
     r.nLoopMs = loop.Now();
   }
-  if (pDeviceThread != nullptr) pDeviceThread->Stop();  // the ports are closed: nothing more to deliver
+  std::string strNoDump;
+  pVirtual->Finish(strNoDump, r.strProblem);  // the ports are closed: nothing more to deliver
   r.nDispatched = loop.DispatchCount();
 
-  const CSimInstrument& instrument = pHosted->Instrument();
+  const CSimInstrument& instrument = pVirtual->Instrument()->Instrument();
   const CInstrumentStats& stats = instrument.Stats();
   r.nRequestsSent = observed.LongMessages();
   r.nRepliesDelivered = stats.nDeliveries;
@@ -298,8 +282,8 @@ CRunReport RunInstall(const CRunSetup& setup) {
   SetTraceSink(nullptr);
   pApp.reset();
   loop.SetFrontEnd(nullptr);
-  pHosted.reset();
   SetMidiDriver(nullptr);
+  pVirtual.reset();
   return r;
 }
 

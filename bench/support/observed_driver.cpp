@@ -4,7 +4,7 @@ namespace velda::bench {
 
 MMRESULT CObservedMidiDriver::InOpen(HMIDIIN* phMidiIn, UINT uDeviceId, DWORD_PTR dwCallback, DWORD_PTR dwInstance,
                                      DWORD fdwOpen) {
-  const MMRESULT nResult = m_inner.InOpen(phMidiIn, uDeviceId, dwCallback, dwInstance, fdwOpen);
+  const MMRESULT nResult = CForwardingMidiDriver::InOpen(phMidiIn, uDeviceId, dwCallback, dwInstance, fdwOpen);
   if (nResult == MMSYSERR_NOERROR && phMidiIn != nullptr) {
     std::lock_guard<std::mutex> lock(m_mx);
     m_stopped.erase(*phMidiIn);  // a handle value may come again
@@ -13,7 +13,7 @@ MMRESULT CObservedMidiDriver::InOpen(HMIDIIN* phMidiIn, UINT uDeviceId, DWORD_PT
 }
 
 MMRESULT CObservedMidiDriver::InStop(HMIDIIN hMidiIn) {
-  const MMRESULT nResult = m_inner.InStop(hMidiIn);
+  const MMRESULT nResult = CForwardingMidiDriver::InStop(hMidiIn);
   bool bFirst = false;
   {
     std::lock_guard<std::mutex> lock(m_mx);
@@ -31,17 +31,17 @@ MMRESULT CObservedMidiDriver::InClose(HMIDIIN hMidiIn) {
     std::lock_guard<std::mutex> lock(m_mx);
     m_stopped.erase(hMidiIn);
   }
-  return m_inner.InClose(hMidiIn);
+  return CForwardingMidiDriver::InClose(hMidiIn);
 }
 
 MMRESULT CObservedMidiDriver::OutLongMsg(HMIDIOUT hMidiOut, MIDIHDR* pHdr, UINT cbHdr) {
   ++m_nLongMsgs;
-  return m_inner.OutLongMsg(hMidiOut, pHdr, cbHdr);
+  return CForwardingMidiDriver::OutLongMsg(hMidiOut, pHdr, cbHdr);
 }
 
 MMRESULT CObservedMidiDriver::OutClose(HMIDIOUT hMidiOut) {
   ++m_nOutCloses;
-  return m_inner.OutClose(hMidiOut);
+  return CForwardingMidiDriver::OutClose(hMidiOut);
 }
 
 }  // namespace velda::bench

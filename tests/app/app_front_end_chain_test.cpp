@@ -12,6 +12,7 @@
 #include "midi/driver/midi_driver.h"
 #include "shell/installer_app.h"
 #include "shell/texts.h"
+#include "support/temp_folder.h"
 #include "ui/scripted/scripted_view.h"
 
 namespace velda::app {
@@ -22,20 +23,18 @@ namespace fs = std::filesystem;
 class AppFrontEndChain : public ::testing::Test {
  protected:
   void SetUp() override {
-    m_dir = fs::temp_directory_path() / ("velda-chain-" + std::to_string(::getpid()));
-    fs::create_directories(m_dir);
+    ASSERT_TRUE(m_folder.IsMade());
     SetMidiDriver(nullptr);  // no MIDI at all: the default ports do not open
   }
-  void TearDown() override { fs::remove_all(m_dir); }
 
-  fs::path m_dir;
+  test::CTempFolder m_folder{"velda-chain"};
 };
 
 TEST_F(AppFrontEndChain, YesAnswersEveryBoxAndClosesAfterThePortError) {
   fw::CMsgLoop loop(fw::CMsgLoop::EClock::Virtual);
   CScriptedView window(loop);
   CInstallerApp app(loop);
-  app.SetLockFolder(m_dir.string());
+  app.SetLockFolder(m_folder.Str());
   CAutoYes yes(loop, &window);
   std::vector<EOutcome> aSeen;
   COutcomeTap tap(
@@ -68,7 +67,7 @@ TEST_F(AppFrontEndChain, TapFollowsACancelledStart) {
   CScriptedView window(loop);
   window.QueueAnswer(fw::IDCANCEL);  // the user cancels the first question
   CInstallerApp app(loop);
-  app.SetLockFolder(m_dir.string());
+  app.SetLockFolder(m_folder.Str());
   COutcomeTap tap(app, nullptr, &window);
   loop.SetFrontEnd(&tap);
 

@@ -13,6 +13,7 @@
 #include "instrument/instrument_memory.h"
 #include "shell/outcome.h"
 #include "support/rig.h"
+#include "support/temp_folder.h"
 
 namespace velda::test {
 namespace {
@@ -66,13 +67,11 @@ const Lines kQuestionsAnsweredByYes{
 class AppProcess : public ::testing::Test {
  protected:
   void SetUp() override {
-    const auto* pInfo = ::testing::UnitTest::GetInstance()->current_test_info();
-    m_dir = fs::temp_directory_path() / ("velda-app-" + std::to_string(::getpid()) + "-" + pInfo->name());
-    fs::remove_all(m_dir);
+    ASSERT_TRUE(m_folder.IsMade());
+    m_dir = m_folder.Path();
     fs::create_directories(m_dir / "lock");
     WritePackage(kScript);
   }
-  void TearDown() override { fs::remove_all(m_dir); }
 
   void WritePackage(const std::string& strScript) {
     const std::vector<std::uint8_t> a = MakePackage(strScript, {{"data.bin", EntryData()}});
@@ -92,6 +91,7 @@ class AppProcess : public ::testing::Test {
     return a.size() >= aPrefix.size() && std::equal(aPrefix.begin(), aPrefix.end(), a.begin());
   }
 
+  CTempFolder m_folder{"velda-app"};
   fs::path m_dir;
 };
 

@@ -21,7 +21,7 @@
 #include "fw/msgloop.h"
 #include "gui/support/quiet_offscreen.h"
 #include "midi/driver/midi_driver.h"
-#include "midi/driver/virtual/hosted_instrument.h"
+#include "midi/driver/virtual/instrument/hosted_instrument.h"
 #include "midi/driver/virtual/virtual_midi_driver.h"
 #include "shell/installer_app.h"
 #include "shell/steps.h"

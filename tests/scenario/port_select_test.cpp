@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "instrument/request_kind.h"
-#include "midi/driver/virtual/hosted_instrument.h"
+#include "midi/driver/virtual/instrument/hosted_instrument.h"
 #include "midi/midi_ctrl.h"
 #include "midi/midi_in_port.h"
 #include "midi/port_select_dlg.h"

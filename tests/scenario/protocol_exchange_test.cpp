@@ -9,7 +9,7 @@
 
 #include "instrument/sim_instrument.h"
 #include "midi/driver/midi_driver.h"
-#include "midi/driver/virtual/instrument_link.h"
+#include "midi/driver/virtual/instrument/instrument_link.h"
 #include "midi/driver/virtual/virtual_midi_driver.h"
 #include "shell/texts.h"
 #include "support/rig.h"

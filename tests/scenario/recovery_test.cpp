@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "instrument/request_kind.h"
-#include "midi/driver/virtual/hosted_instrument.h"
+#include "midi/driver/virtual/instrument/hosted_instrument.h"
 #include "midi/midi_ctrl.h"
 #include "midi/midi_in_port.h"
 #include "shell/texts.h"

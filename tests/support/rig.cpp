@@ -1,22 +1,10 @@
 #include "support/rig.h"
 
-#include <unistd.h>
-
-#include <atomic>
 #include <fstream>
 
 namespace velda::test {
 
 namespace {
-
-std::filesystem::path MakeTempFolder() {
-  static std::atomic<int> s_nCounter{0};
-  auto dir = std::filesystem::temp_directory_path() /
-             ("velda-test-" + std::to_string(::getpid()) + "-" + std::to_string(s_nCounter++));
-  std::filesystem::remove_all(dir);
-  std::filesystem::create_directories(dir);
-  return dir;
-}
 
 void PutU32(std::vector<std::uint8_t>& a, std::uint32_t v) {
   a.push_back(static_cast<std::uint8_t>(v >> 24));
@@ -41,51 +29,17 @@ std::vector<std::uint8_t> MakePackage(const std::string& strScript,
   return a;
 }
 
-void CTraceCollector::OnTraceLine(char cDir, const std::string& strPayload) {
-  std::lock_guard<std::mutex> lock(m_mx);
-  m_aLines.push_back(std::to_string(m_loop.Now()) + " " + cDir + " " + strPayload);
-}
-
-std::vector<std::string> CTraceCollector::Lines() const {
-  std::lock_guard<std::mutex> lock(m_mx);
-  return m_aLines;
-}
-
-std::vector<std::string> CTraceCollector::Of(char cDir) const {
-  std::lock_guard<std::mutex> lock(m_mx);
-  std::vector<std::string> out;
-  for (const std::string& l : m_aLines) {
-    const std::size_t n = l.find(' ');
-    if (n != std::string::npos && n + 2 < l.size() && l[n + 1] == cDir) out.push_back(l.substr(n + 3));
-  }
-  return out;
-}
-
-std::vector<std::pair<std::uint64_t, std::vector<std::uint8_t>>> CTraceCollector::Timed(char cDir) const {
-  std::lock_guard<std::mutex> lock(m_mx);
-  std::vector<std::pair<std::uint64_t, std::vector<std::uint8_t>>> out;
-  for (const std::string& l : m_aLines) {
-    const std::size_t n = l.find(' ');
-    if (n == std::string::npos || n + 2 >= l.size() || l[n + 1] != cDir) continue;
-    std::vector<std::uint8_t> aBytes;
-    for (std::size_t i = n + 3; i + 2 <= l.size(); i += 3) {
-      aBytes.push_back(static_cast<std::uint8_t>(std::stoul(l.substr(i, 2), nullptr, 16)));
-    }
-    out.emplace_back(std::stoull(l.substr(0, n)), std::move(aBytes));
-  }
-  return out;
-}
-
-CTestRig::CTestRig(const CRigOptions& opt) : m_dir(MakeTempFolder()) {
-  m_pDriver = std::make_unique<CVirtualMidiDriver>(m_loop);
-  SetMidiDriver(m_pDriver.get());
-  if (opt.bInstrument) {
-    m_pInstrument = std::make_unique<CHostedInstrument>(*m_pDriver, opt.instrument);
-  }
+CTestRig::CTestRig(const CRigOptions& opt) {
+  CVirtualSetupOptions virtualOpt;
+  virtualOpt.bInstrument = opt.bInstrument;
+  virtualOpt.instrument = opt.instrument;
+  std::string strError;
+  m_pVirtual = CVirtualSetup::Create(&m_loop, virtualOpt, strError);
+  SetMidiDriver(&m_pVirtual->Driver());
   SetTraceSink(&m_trace);
   m_loop.SetFrontEnd(&m_view);
   m_pApp = std::make_unique<CInstallerApp>(m_loop);
-  m_pApp->SetLockFolder(m_dir.string());
+  m_pApp->SetLockFolder(m_folder.Str());
   m_pApp->SetPackagePath(PackagePath().string());
   m_loop.SetIdleHook([this](std::uint64_t nNext) { OnIdle(nNext); });
   m_loop.SetDispatchObserver([this](fw::HWND h, fw::UINT msg, fw::WPARAM wParam, fw::LPARAM lParam) {
@@ -110,11 +64,8 @@ CTestRig::~CTestRig() {
   // The program has closed its ports: the devices can go.
   m_pApp.reset();
   SetTraceSink(nullptr);
-  m_pInstrument.reset();
   SetMidiDriver(nullptr);
-  m_pDriver.reset();
-  std::error_code ec;
-  std::filesystem::remove_all(m_dir, ec);
+  m_pVirtual.reset();
 }
 
 void CTestRig::SetPackage(const std::vector<std::uint8_t>& aBytes) {
@@ -123,8 +74,8 @@ void CTestRig::SetPackage(const std::vector<std::uint8_t>& aBytes) {
 }
 
 std::vector<std::vector<std::uint8_t>> CTestRig::Sent() const {
-  if (m_pInstrument == nullptr) return {};
-  return m_pDriver->OutMessages(m_pInstrument->Link().OutDeviceId());
+  if (m_pVirtual->Instrument() == nullptr) return {};
+  return m_pVirtual->Driver().OutMessages(m_pVirtual->Instrument()->Link().OutDeviceId());
 }
 
 std::vector<std::pair<std::uint64_t, fw::UINT>> CTestRig::Commands() const {
@@ -156,10 +107,14 @@ std::vector<CTestRig::CDeviceChange> CTestRig::DeviceChanges() const {
   return m_deviceChanges;
 }
 
-int CTestRig::InstrumentInDevice() const { return m_pInstrument != nullptr ? m_pInstrument->Link().InDeviceId() : -1; }
+int CTestRig::InstrumentInDevice() const {
+  CHostedInstrument* pHosted = m_pVirtual->Instrument();
+  return pHosted != nullptr ? pHosted->Link().InDeviceId() : -1;
+}
 
 int CTestRig::InstrumentOutDevice() const {
-  return m_pInstrument != nullptr ? m_pInstrument->Link().OutDeviceId() : -1;
+  CHostedInstrument* pHosted = m_pVirtual->Instrument();
+  return pHosted != nullptr ? pHosted->Link().OutDeviceId() : -1;
 }
 
 void CTestRig::RunOnInstallerThread(std::function<void()> fn) { m_loop.ScheduleAfter(0, std::move(fn)); }

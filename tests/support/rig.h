@@ -17,30 +17,14 @@
 #include "fw/msgloop.h"
 #include "fw/trace.h"
 #include "instrument/sim_instrument.h"
-#include "midi/driver/virtual/hosted_instrument.h"
-#include "midi/driver/virtual/virtual_midi_driver.h"
+#include "midi/driver/virtual/instrument/virtual_setup.h"
 #include "shell/installer_app.h"
 #include "shell/installer_dlg.h"
+#include "support/temp_folder.h"
+#include "support/trace_recorder.h"
 #include "ui/scripted/scripted_view.h"
 
 namespace velda::test {
-
-// Collects the trace lines: "<ms> <dir> <payload>".
-class CTraceCollector : public CTraceSink {
- public:
-  explicit CTraceCollector(const fw::CMsgLoop& loop) : m_loop(loop) {}
-  void OnTraceLine(char cDir, const std::string& strPayload) override;
-  std::vector<std::string> Lines() const;
-  // The payloads of one direction ('>', '<' or '#'), in order.
-  std::vector<std::string> Of(char cDir) const;
-  // The messages of one direction ('>' or '<') with their virtual times, bytes decoded.
-  std::vector<std::pair<std::uint64_t, std::vector<std::uint8_t>>> Timed(char cDir) const;
-
- private:
-  const fw::CMsgLoop& m_loop;
-  mutable std::mutex m_mx;
-  std::vector<std::string> m_aLines;
-};
 
 struct CRigOptions {
   bool bInstrument = true;         // the simulated instrument on the default port names
@@ -59,17 +43,17 @@ class CTestRig {
   CInstallerApp& App() { return *m_pApp; }
   // The dialog while the program runs (null before and after).
   CInstallerDlg* Dlg() { return m_pApp->Dialog(); }
-  const std::filesystem::path& Folder() const { return m_dir; }
-  CVirtualMidiDriver& Driver() { return *m_pDriver; }
+  const std::filesystem::path& Folder() const { return m_folder.Path(); }
+  CVirtualMidiDriver& Driver() { return m_pVirtual->Driver(); }
   // The simulated instrument (with CRigOptions::bInstrument).
-  CSimInstrument& Instrument() { return m_pInstrument->Instrument(); }
+  CSimInstrument& Instrument() { return m_pVirtual->Instrument()->Instrument(); }
   // Every message handed to the instrument's output device, in order.
   std::vector<std::vector<std::uint8_t>> Sent() const;
-  const CTraceCollector& Trace() const { return m_trace; }
+  const CTraceRecorder& Trace() const { return m_trace; }
 
   // Writes the package the program will read.
   void SetPackage(const std::vector<std::uint8_t>& aBytes);
-  std::filesystem::path PackagePath() const { return m_dir / "velda.uxs"; }
+  std::filesystem::path PackagePath() const { return m_folder / "velda.uxs"; }
 
   // Every step and tick the main window receives, with the virtual time: "<ms> <id>".
   std::vector<std::pair<std::uint64_t, fw::UINT>> Commands() const;
@@ -111,12 +95,11 @@ class CTestRig {
   void OnIdle(std::uint64_t nNextDue);
   void ThreadMain();
 
-  std::filesystem::path m_dir;
+  CTempFolder m_folder;
   fw::CMsgLoop m_loop{fw::CMsgLoop::EClock::Virtual};
   CScriptedView m_view{m_loop};
-  CTraceCollector m_trace{m_loop};
-  std::unique_ptr<CVirtualMidiDriver> m_pDriver;
-  std::unique_ptr<CHostedInstrument> m_pInstrument;
+  CTraceRecorder m_trace{&m_loop};
+  std::unique_ptr<CVirtualSetup> m_pVirtual;
   std::unique_ptr<CInstallerApp> m_pApp;
 
   mutable std::mutex m_mx;

@@ -1,23 +1,19 @@
 // Whole-file reads and the single-instance lock.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
 
 #include "fw/kernel.h"
+#include "support/temp_folder.h"
 
 namespace {
 
-std::filesystem::path TempDir() {
-  auto p = std::filesystem::temp_directory_path() / ("velda-kernel-" + std::to_string(::getpid()));
-  std::filesystem::create_directories(p);
-  return p;
-}
+using velda::test::CTempFolder;
 
 TEST(Kernel, ReadsAWholeFileOrSaysWhyNot) {
-  const auto dir = TempDir();
+  const CTempFolder temp("velda-kernel");
+  const auto& dir = temp.Path();
   const auto file = dir / "f.bin";
   {
     std::ofstream f(file, std::ios::binary);
@@ -34,11 +30,11 @@ TEST(Kernel, ReadsAWholeFileOrSaysWhyNot) {
   const fw::CFileResult folder = fw::ReadWholeFile(dir.string());
   EXPECT_FALSE(folder.bOk);
   EXPECT_EQ(folder.strError, "Is a directory");
-  std::filesystem::remove_all(dir);
 }
 
 TEST(Kernel, OnlyOneHolderOfTheLockAtATime) {
-  const auto dir = TempDir();
+  const CTempFolder temp("velda-kernel");
+  const auto& dir = temp.Path();
   EXPECT_FALSE(fw::CSingleInstanceLock::IsHeldElsewhere("hSornHandle", dir.string()));
   {
     fw::CSingleInstanceLock first;
@@ -50,7 +46,6 @@ TEST(Kernel, OnlyOneHolderOfTheLockAtATime) {
   // Released with its holder, as a mutex is when its process ends.
   fw::CSingleInstanceLock third;
   EXPECT_TRUE(third.Acquire("hSornHandle", dir.string()));
-  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

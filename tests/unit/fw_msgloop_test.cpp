@@ -7,38 +7,24 @@
 
 #include "fw/msgloop.h"
 #include "fw/wnd.h"
+#include "support/recording_wnd.h"
 
 namespace {
 
 using fw::CMsgLoop;
 
-// A window that logs what it receives and runs a test's reaction to each command.
-class CLogWnd : public fw::CDialog {
- public:
-  CLogWnd() : fw::CDialog(MakeTemplate()) {}
-  std::vector<std::string> aLog;
-  std::function<void(fw::UINT)> fnOnCommand;
+using velda::test::CRecordingDlg;
 
-  static fw::CDialogTemplate MakeTemplate() {
-    fw::CDialogTemplate t;
-    t.nId = 500;
-    fw::CControlTemplate b;
-    b.nId = 7;
-    b.eKind = fw::EControlKind::Button;
-    t.aControls.push_back(b);
-    return t;
-  }
-
- protected:
-  fw::BOOL OnCommand(fw::WPARAM wParam, fw::LPARAM lParam) override {
-    const auto nId = static_cast<fw::UINT>(wParam);
-    if (nId == fw::IDOK || nId == fw::IDCANCEL) return fw::CDialog::OnCommand(wParam, lParam);
-    aLog.push_back("cmd " + std::to_string(nId));
-    if (fnOnCommand) fnOnCommand(nId);
-    return fw::TRUE;
-  }
-  void OnTimer(fw::UINT_PTR nId) override { aLog.push_back("tick " + std::to_string(nId)); }
-};
+// A window with one button, 7.
+fw::CDialogTemplate LogTemplate() {
+  fw::CDialogTemplate t;
+  t.nId = 500;
+  fw::CControlTemplate b;
+  b.nId = 7;
+  b.eKind = fw::EControlKind::Button;
+  t.aControls.push_back(b);
+  return t;
+}
 
 // Answers message boxes after a delay on the loop's clock.
 class CDelayedAnswers : public fw::CFrontEnd {
@@ -65,31 +51,31 @@ class MsgLoopTest : public ::testing::Test {
  protected:
   void SetUp() override {
     m_loop.MakeCurrent();
-    ASSERT_TRUE(m_wnd.CreateFromTemplate(m_wnd.MakeTemplate()));
+    ASSERT_TRUE(m_wnd.CreateFromTemplate(LogTemplate()));
   }
   fw::BOOL Post(fw::UINT nId) { return m_loop.Post(m_wnd.GetSafeHwnd(), fw::WM_COMMAND, nId, 0); }
   // Runs until the log has n entries (or the run ends).
   void RunUntilLogged(std::size_t n) {
-    m_loop.RunModal([&] { return m_wnd.aLog.size() >= n; });
+    m_loop.RunModal([&] { return m_wnd.m_aLog.size() >= n; });
   }
 
   CMsgLoop m_loop{CMsgLoop::EClock::Virtual};
-  CLogWnd m_wnd;
+  CRecordingDlg m_wnd{LogTemplate()};
 };
 
 TEST_F(MsgLoopTest, PostedStepsStarveTheTimerWhichThenTicksOnce) {
   m_wnd.SetTimer(1, 500);
   int nLeft = 20;
   // Each step blocks 100 ms and posts the next: 2 s in which the 500 ms timer comes due 4 times.
-  m_wnd.fnOnCommand = [&](fw::UINT) {
+  m_wnd.m_fnOnCommand = [&](fw::UINT) {
     fw::Sleep(100);
     if (--nLeft > 0) Post(10);
   };
   Post(10);
   RunUntilLogged(21);
-  ASSERT_EQ(m_wnd.aLog.size(), 21u);
-  for (int i = 0; i < 20; ++i) EXPECT_EQ(m_wnd.aLog[static_cast<std::size_t>(i)], "cmd 10");
-  EXPECT_EQ(m_wnd.aLog[20], "tick 1");
+  ASSERT_EQ(m_wnd.m_aLog.size(), 21u);
+  for (int i = 0; i < 20; ++i) EXPECT_EQ(m_wnd.m_aLog[static_cast<std::size_t>(i)], "cmd 10");
+  EXPECT_EQ(m_wnd.m_aLog[20], "tick 1");
   EXPECT_EQ(m_loop.Now(), 2000u);  // the single pending tick ran as soon as the chain ended
   RunUntilLogged(22);
   EXPECT_EQ(m_loop.Now(), 2500u);  // and the next one is a full period later
@@ -101,7 +87,7 @@ TEST_F(MsgLoopTest, SettingARunningTimerRestartsItAndLeavesOne) {
   m_wnd.SetTimer(1, 500);
   EXPECT_EQ(m_loop.TimerCount(), 1u);
   RunUntilLogged(1);
-  EXPECT_EQ(m_wnd.aLog[0], "tick 1");
+  EXPECT_EQ(m_wnd.m_aLog[0], "tick 1");
   EXPECT_EQ(m_loop.Now(), 800u);
   EXPECT_TRUE(m_wnd.KillTimer(1));
   EXPECT_FALSE(m_wnd.KillTimer(1));
@@ -112,18 +98,18 @@ TEST_F(MsgLoopTest, NestedMessageBoxKeepsDispatchingStepsAndTicks) {
   CDelayedAnswers fe(m_loop, 2100);
   m_loop.SetFrontEnd(&fe);
   int nBoxAnswer = 0;
-  m_wnd.fnOnCommand = [&](fw::UINT nId) {
+  m_wnd.m_fnOnCommand = [&](fw::UINT nId) {
     if (nId == 11) {
       Post(12);  // posted before the box: runs while the box is shown
       nBoxAnswer = m_wnd.MessageBox("text", "caption", fw::MB_OK);
-      m_wnd.aLog.push_back("box closed");
+      m_wnd.m_aLog.push_back("box closed");
     }
   };
   m_wnd.SetTimer(5, 500);
   Post(11);
   RunUntilLogged(7);
   const std::vector<std::string> want{"cmd 11", "cmd 12", "tick 5", "tick 5", "tick 5", "tick 5", "box closed"};
-  EXPECT_EQ(m_wnd.aLog, want);
+  EXPECT_EQ(m_wnd.m_aLog, want);
   EXPECT_EQ(nBoxAnswer, fw::IDOK);
   EXPECT_EQ(fe.nLastAnswer, fw::IDOK);
   EXPECT_EQ(m_loop.Now(), 2100u);
@@ -138,7 +124,7 @@ TEST_F(MsgLoopTest, PostedMessagesComeBeforeInputAndInputBeforeTicks) {
   Post(12);
   RunUntilLogged(4);
   const std::vector<std::string> want{"cmd 11", "cmd 12", "cmd 7", "tick 3"};
-  EXPECT_EQ(m_wnd.aLog, want);
+  EXPECT_EQ(m_wnd.m_aLog, want);
 }
 
 TEST_F(MsgLoopTest, DisabledButtonCannotBeClicked) {
@@ -147,14 +133,14 @@ TEST_F(MsgLoopTest, DisabledButtonCannotBeClicked) {
   Post(11);
   RunUntilLogged(1);
   m_loop.RunModal([&] { return m_loop.DispatchCount() >= 2; });
-  EXPECT_EQ(m_wnd.aLog, std::vector<std::string>{"cmd 11"});
+  EXPECT_EQ(m_wnd.m_aLog, std::vector<std::string>{"cmd 11"});
 }
 
 TEST_F(MsgLoopTest, MessagesForAnEndedDialogAreDropped) {
-  CLogWnd inner;
-  m_wnd.fnOnCommand = [&](fw::UINT nId) {
+  CRecordingDlg inner{LogTemplate()};
+  m_wnd.m_fnOnCommand = [&](fw::UINT nId) {
     if (nId != 11) return;
-    inner.fnOnCommand = [&](fw::UINT nInner) {
+    inner.m_fnOnCommand = [&](fw::UINT nInner) {
       if (nInner == 20) {
         m_loop.Post(inner.GetSafeHwnd(), fw::WM_COMMAND, 21, 0);  // still queued when it ends
         inner.EndDialog(fw::IDOK);
@@ -166,11 +152,11 @@ TEST_F(MsgLoopTest, MessagesForAnEndedDialogAreDropped) {
   };
   Post(11);
   RunUntilLogged(2);
-  EXPECT_EQ(inner.aLog, std::vector<std::string>{"cmd 20"});
+  EXPECT_EQ(inner.m_aLog, std::vector<std::string>{"cmd 20"});
   m_loop.Sleep(1000);
-  m_loop.RunModal([&] { return m_wnd.aLog.size() >= 2; });
-  EXPECT_EQ(m_wnd.aLog, (std::vector<std::string>{"cmd 11", "cmd 13"}));
-  EXPECT_EQ(inner.aLog, std::vector<std::string>{"cmd 20"});
+  m_loop.RunModal([&] { return m_wnd.m_aLog.size() >= 2; });
+  EXPECT_EQ(m_wnd.m_aLog, (std::vector<std::string>{"cmd 11", "cmd 13"}));
+  EXPECT_EQ(inner.m_aLog, std::vector<std::string>{"cmd 20"});
 }
 
 TEST_F(MsgLoopTest, SleepRunsDeviceEventsInTimeOrderAndTheirPostsWait) {
@@ -188,9 +174,9 @@ TEST_F(MsgLoopTest, SleepRunsDeviceEventsInTimeOrderAndTheirPostsWait) {
   m_loop.Sleep(500);
   EXPECT_EQ(aOrder, (std::vector<std::string>{"a@100", "c@200", "b@300"}));
   EXPECT_EQ(m_loop.Now(), 500u);
-  EXPECT_TRUE(m_wnd.aLog.empty());  // the post waits for the loop
+  EXPECT_TRUE(m_wnd.m_aLog.empty());  // the post waits for the loop
   RunUntilLogged(1);
-  EXPECT_EQ(m_wnd.aLog, std::vector<std::string>{"cmd 12"});
+  EXPECT_EQ(m_wnd.m_aLog, std::vector<std::string>{"cmd 12"});
 }
 
 TEST_F(MsgLoopTest, VirtualTimeJumpsAcrossLongWaits) {
@@ -198,7 +184,7 @@ TEST_F(MsgLoopTest, VirtualTimeJumpsAcrossLongWaits) {
   m_wnd.SetTimer(1, 120000);
   RunUntilLogged(1);
   const auto tWall = std::chrono::steady_clock::now() - tStart;
-  EXPECT_EQ(m_wnd.aLog, std::vector<std::string>{"tick 1"});
+  EXPECT_EQ(m_wnd.m_aLog, std::vector<std::string>{"tick 1"});
   EXPECT_EQ(m_loop.Now(), 120000u);
   // A real wait would take two minutes; the virtual one takes no measurable time.
   EXPECT_LT(tWall, std::chrono::seconds(10));

@@ -4,7 +4,7 @@
 #include "instrument/fault_plan.h"
 #include "instrument/reply_encoder.h"
 #include "instrument/sim_instrument.h"
-#include "unit/instrument_fake_host.h"
+#include "support/instrument_fake_host.h"
 
 namespace velda {
 namespace {

@@ -7,7 +7,7 @@
 #include "instrument/request_decoder.h"
 #include "instrument/request_kind.h"
 #include "instrument/sysex_fields.h"
-#include "unit/instrument_fake_host.h"
+#include "support/instrument_fake_host.h"
 
 namespace velda::sim {
 namespace {

@@ -10,7 +10,8 @@
 #include "instrument/instrument_memory.h"
 #include "instrument/intel_hex.h"
 #include "instrument/sparse_memory.h"
-#include "unit/instrument_fake_host.h"
+#include "support/instrument_fake_host.h"
+#include "support/temp_folder.h"
 
 namespace velda {
 namespace {
@@ -19,26 +20,7 @@ namespace fs = std::filesystem;
 using test::Bytes;
 using test::Hex;
 
-// A fresh folder under the system's temporary folder, removed at the end of the test.
-class CTempFolder {
- public:
-  CTempFolder() {
-    const auto* pInfo = ::testing::UnitTest::GetInstance()->current_test_info();
-    m_path = fs::temp_directory_path() /
-             ("velda-instrument-" + std::string(pInfo->name()) + "-" + std::to_string(std::random_device{}()));
-    fs::remove_all(m_path);
-    fs::create_directories(m_path);
-  }
-  ~CTempFolder() {
-    std::error_code ec;
-    fs::remove_all(m_path, ec);
-  }
-  const fs::path& Path() const { return m_path; }
-  std::string Str() const { return m_path.string(); }
-
- private:
-  fs::path m_path;
-};
+using test::CTempFolder;
 
 std::string ReadText(const fs::path& path) {
   std::ifstream file(path, std::ios::binary);

@@ -4,10 +4,10 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <random>
 
 #include "instrument/sim_instrument.h"
-#include "unit/instrument_fake_host.h"
+#include "support/instrument_fake_host.h"
+#include "support/temp_folder.h"
 
 namespace velda {
 namespace {
@@ -311,8 +311,8 @@ TEST_F(InstrumentProtocol, DumpHoldsWhatTheExchangeWrote) {
   EXPECT_EQ(Ask(Msg("F0 43 50 03 00 01 02", "0000003000000003", "F7")), Reply("01 42", "01"));
   EXPECT_EQ(Ask(Packet(3, 0, {0x02, 0x33, 0x7A})), Reply("03 40", "01"));
   EXPECT_EQ(Ask(kWriteBlock), Reply("04 41", "01"));
-  const std::filesystem::path dir =
-      std::filesystem::temp_directory_path() / ("velda-instrument-dump-" + std::to_string(std::random_device{}()));
+  const test::CTempFolder temp("velda-instrument-dump");
+  const std::filesystem::path dir = temp / "dump";
   std::string strError;
   ASSERT_TRUE(Instrument().DumpHexFolder(dir.string(), strError)) << strError;
   std::ifstream file(dir / "device-0.hex", std::ios::binary);

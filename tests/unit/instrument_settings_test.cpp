@@ -3,10 +3,10 @@
 
 #include <filesystem>
 #include <fstream>
-#include <random>
 
 #include "instrument/instrument_settings.h"
-#include "unit/instrument_fake_host.h"
+#include "support/instrument_fake_host.h"
+#include "support/temp_folder.h"
 
 namespace velda {
 namespace {
@@ -154,9 +154,8 @@ TEST(InstrumentSettings, FaultErrors) {
 }
 
 TEST(InstrumentSettings, MemoryFolderIsReadAtOnce) {
-  const std::filesystem::path dir =
-      std::filesystem::temp_directory_path() / ("velda-instrument-settings-" + std::to_string(std::random_device{}()));
-  std::filesystem::create_directories(dir);
+  const test::CTempFolder temp("velda-instrument-settings");
+  const std::filesystem::path& dir = temp.Path();
   {
     std::ofstream file(dir / "device-1.hex", std::ios::binary);
     file << ":0300300002337A1E\r\n:00000001FF\r\n";
@@ -182,7 +181,6 @@ TEST(InstrumentSettings, MemoryFolderIsReadAtOnce) {
   EXPECT_EQ(config.pPresetMemory, pBefore);
   EXPECT_FALSE(Set("memory", (dir / "nothing").string(), config, strError));
   EXPECT_NE(strError.find("not a folder"), std::string::npos) << strError;
-  std::filesystem::remove_all(dir);
 }
 
 TEST(InstrumentSettings, HelpNamesEveryKeyFaultAndRequest) {

@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "midi/driver/virtual/hosted_instrument.h"
+#include "midi/driver/virtual/instrument/hosted_instrument.h"
 #include "midi/midi_ctrl.h"
 #include "midi/midi_in_port.h"
 #include "midi/midi_out_port.h"
-#include "midi_test_harness.h"
+#include "support/midi_test_harness.h"
 
 namespace velda::test {
 namespace {
@@ -72,11 +72,11 @@ TEST(MidiCtrlByName, WhenTheFirstOfTwoSameNamedDevicesFailsTheOtherIsNotTried) {
   EXPECT_EQ(ctrl.GetInDevice(), -1);
   EXPECT_FALSE(h.m_driver.IsInOpen(nSecond));
   EXPECT_EQ(h.m_log.Count("midiInOpen"), 1u);
-  EXPECT_EQ(h.m_frontEnd.m_aBoxes.size(), 1u);  // the input's "already allocated" box
+  EXPECT_EQ(h.m_frontEnd.Boxes().size(), 1u);  // the input's "already allocated" box
   EXPECT_FALSE(ctrl.OpenOutByName(kOut));
   EXPECT_EQ(ctrl.GetOutDevice(), -1);
   EXPECT_EQ(h.m_log.Count("midiOutOpen"), 1u);
-  EXPECT_EQ(h.m_frontEnd.m_aBoxes.size(), 1u);
+  EXPECT_EQ(h.m_frontEnd.Boxes().size(), 1u);
 }
 
 TEST(MidiCtrlByName, ANameThatDiffersInAnyWayIsNotFound) {
@@ -121,7 +121,7 @@ TEST(MidiCtrlByNumber, ANumberBeyondTheDevicesFailsWithoutABox) {
   EXPECT_EQ(ctrl.GetOutDevice(), -1);
   EXPECT_FALSE(ctrl.OpenInByNumber(255, kData, kStatus));
   EXPECT_EQ(ctrl.GetInDevice(), -1);
-  EXPECT_TRUE(h.m_frontEnd.m_aBoxes.empty());
+  EXPECT_TRUE(h.m_frontEnd.Boxes().empty());
   EXPECT_TRUE(ctrl.OpenInByNumber(0, kData, kStatus));
   EXPECT_EQ(ctrl.GetInDevice(), 0);
   EXPECT_TRUE(ctrl.OpenOutByNumber(0));

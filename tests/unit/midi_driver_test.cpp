@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "midi/driver/midi_driver.h"
-#include "midi/driver/virtual/hosted_instrument.h"
-#include "midi/driver/virtual/instrument_link.h"
+#include "midi/driver/virtual/instrument/hosted_instrument.h"
+#include "midi/driver/virtual/instrument/instrument_link.h"
 #include "midi/driver/virtual/virtual_midi_driver.h"
-#include "midi_test_harness.h"
+#include "support/midi_test_harness.h"
 
 namespace velda::test {
 namespace {

@@ -8,7 +8,7 @@
 
 #include "midi/midi_ctrl.h"
 #include "midi/midi_in_port.h"
-#include "midi_test_harness.h"
+#include "support/midi_test_harness.h"
 
 namespace velda::test {
 namespace {
@@ -172,16 +172,16 @@ TEST(MidiInPortOpen, ADeviceAnotherProgramHoldsShowsTheBoxOnceAndFails) {
   h.m_driver.AddInDevice("Held", CVirtualInOptions{.bHeldElsewhere = true});
   CMidiInPort port;
   EXPECT_FALSE(port.Open(0, kData, kStatus));
-  ASSERT_EQ(h.m_frontEnd.m_aBoxes.size(), 1u);
-  EXPECT_EQ(h.m_frontEnd.m_aBoxes[0].strText, "already allocated MIDI Port");
-  EXPECT_EQ(h.m_frontEnd.m_aBoxes[0].strCaption, "VELDA Installer");
-  EXPECT_EQ(h.m_frontEnd.m_aBoxes[0].uType, fw::MB_OK | fw::MB_ICONEXCLAMATION);
+  ASSERT_EQ(h.m_frontEnd.Boxes().size(), 1u);
+  EXPECT_EQ(h.m_frontEnd.Boxes()[0].strText, "already allocated MIDI Port");
+  EXPECT_EQ(h.m_frontEnd.Boxes()[0].strCaption, "VELDA Installer");
+  EXPECT_EQ(h.m_frontEnd.Boxes()[0].uType, fw::MB_OK | fw::MB_ICONEXCLAMATION);
   EXPECT_EQ(port.Handle(), nullptr);
 
   // Any other open error fails without a box.
   CMidiInPort other;
   EXPECT_FALSE(other.Open(5, kData, kStatus));
-  EXPECT_EQ(h.m_frontEnd.m_aBoxes.size(), 1u);
+  EXPECT_EQ(h.m_frontEnd.Boxes().size(), 1u);
 }
 
 TEST(MidiInPortOpen, AnOpenNeverConfirmedFailsAfterMoreThanOneSecondAndTheNextCloseClosesIt) {

@@ -8,7 +8,7 @@
 
 #include "midi/midi_ctrl.h"
 #include "midi/midi_out_port.h"
-#include "midi_test_harness.h"
+#include "support/midi_test_harness.h"
 
 namespace velda::test {
 namespace {
@@ -115,7 +115,7 @@ TEST(MidiOutPort, OpenFailuresKeepTheirResultAndLeaveNoHeader) {
   EXPECT_FALSE(held.Open(0));
   EXPECT_EQ(held.Result(), MMSYSERR_ALLOCATED);
   EXPECT_EQ(held.Header(), nullptr);
-  EXPECT_TRUE(h.m_frontEnd.m_aBoxes.empty());  // the output shows nothing
+  EXPECT_TRUE(h.m_frontEnd.Boxes().empty());  // the output shows nothing
 
   CMidiOutPort mapper;  // the mapper fails, and so does device 0
   EXPECT_FALSE(mapper.Open(-1));

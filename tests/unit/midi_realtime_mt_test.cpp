@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "fw/device_thread.h"
-#include "midi/driver/virtual/hosted_instrument.h"
+#include "midi/driver/virtual/instrument/hosted_instrument.h"
 #include "midi/driver/virtual/virtual_midi_driver.h"
 #include "midi/midi_ctrl.h"
 #include "midi/midi_in_port.h"

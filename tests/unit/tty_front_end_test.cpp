@@ -13,22 +13,13 @@
 #include "shell/installer_template.h"
 #include "shell/steps.h"
 #include "shell/texts.h"
+#include "support/recording_wnd.h"
 #include "ui/tty/tty_front_end.h"
 
 namespace velda::tty {
 namespace {
 
-// A window that records the commands its input produces.
-class CRecordingWnd : public fw::CWnd {
- public:
-  std::vector<fw::WPARAM> aCommands;
-
- protected:
-  fw::BOOL OnCommand(fw::WPARAM wParam, fw::LPARAM /*lParam*/) override {
-    aCommands.push_back(wParam);
-    return fw::TRUE;
-  }
-};
+using test::CRecordingWnd;
 
 fw::CControlTemplate Control(int nId, fw::EControlKind eKind, const char* pszText) {
   fw::CControlTemplate c;
@@ -49,8 +40,8 @@ fw::CDialogTemplate PortTemplate() {
   return t;
 }
 
-constexpr fw::WPARAM kInSelChange = static_cast<fw::WPARAM>(IDC_IN_PORT) | (fw::WPARAM{fw::CBN_SELCHANGE} << 16);
-constexpr fw::WPARAM kOutSelChange = static_cast<fw::WPARAM>(IDC_OUT_PORT) | (fw::WPARAM{fw::CBN_SELCHANGE} << 16);
+constexpr fw::UINT kInSelChange = static_cast<fw::UINT>(IDC_IN_PORT) | (fw::UINT{fw::CBN_SELCHANGE} << 16);
+constexpr fw::UINT kOutSelChange = static_cast<fw::UINT>(IDC_OUT_PORT) | (fw::UINT{fw::CBN_SELCHANGE} << 16);
 
 class TtyFrontEnd : public ::testing::Test {
  protected:
@@ -208,7 +199,7 @@ TEST_F(TtyFrontEnd, ButtonsAreCommandsOnlyWhileEnabled) {
   m_pFe->OnInputLine("c");  // Close is disabled: nothing is pressed
   m_pFe->OnInputLine("x");
   Settle();
-  EXPECT_TRUE(m_main.aCommands.empty());
+  EXPECT_TRUE(m_main.m_aCommands.empty());
   EXPECT_TRUE(Printed("Close is not available now; q closes the window."));
   EXPECT_TRUE(Printed("Commands: p = MIDI Port, c = Close, q = close the window."));
 
@@ -216,7 +207,7 @@ TEST_F(TtyFrontEnd, ButtonsAreCommandsOnlyWhileEnabled) {
   m_pFe->OnInputLine("p");
   m_pFe->OnInputLine("close");
   Settle();
-  EXPECT_EQ(m_main.aCommands, (std::vector<fw::WPARAM>{IDC_MIDI_PORT, fw::IDOK}));
+  EXPECT_EQ(m_main.m_aCommands, (std::vector<fw::UINT>{IDC_MIDI_PORT, fw::IDOK}));
 }
 
 TEST_F(TtyFrontEnd, LinesTypedAheadAnswerTheNextPrompt) {
@@ -227,18 +218,18 @@ TEST_F(TtyFrontEnd, LinesTypedAheadAnswerTheNextPrompt) {
   m_pFe->OnInputLine("c");
   m_pFe->OnInputLine("p");
   Settle();
-  EXPECT_TRUE(m_main.aCommands.empty());
+  EXPECT_TRUE(m_main.m_aCommands.empty());
   EXPECT_EQ(
       m_loop.MessageBox(m_main.GetSafeHwnd(), TXT_QUESTION_1, TXT_APP_TITLE, fw::MB_OKCANCEL | fw::MB_ICONINFORMATION),
       fw::IDOK);
   EXPECT_EQ(
       m_loop.MessageBox(m_main.GetSafeHwnd(), TXT_QUESTION_2, TXT_APP_TITLE, fw::MB_OKCANCEL | fw::MB_ICONINFORMATION),
       fw::IDCANCEL);
-  EXPECT_TRUE(m_main.aCommands.empty());
+  EXPECT_TRUE(m_main.m_aCommands.empty());
   // The last line waits until MIDI Port can be pressed.
   m_main.EnableDlgItem(IDC_MIDI_PORT, true);
   Settle();
-  EXPECT_EQ(m_main.aCommands, (std::vector<fw::WPARAM>{IDC_MIDI_PORT}));
+  EXPECT_EQ(m_main.m_aCommands, (std::vector<fw::UINT>{IDC_MIDI_PORT}));
 }
 
 TEST_F(TtyFrontEnd, QuitIsTakenAtOnceEvenWhileRunning) {
@@ -246,7 +237,7 @@ TEST_F(TtyFrontEnd, QuitIsTakenAtOnceEvenWhileRunning) {
   m_main.ShowWindow(true);
   m_pFe->OnInputLine("q");
   Settle();
-  EXPECT_EQ(m_main.aCommands, (std::vector<fw::WPARAM>{fw::IDCANCEL}));
+  EXPECT_EQ(m_main.m_aCommands, (std::vector<fw::UINT>{fw::IDCANCEL}));
 }
 
 TEST_F(TtyFrontEnd, YesClosesAfterAFailureWithCloseOrTheCloseBox) {
@@ -254,21 +245,21 @@ TEST_F(TtyFrontEnd, YesClosesAfterAFailureWithCloseOrTheCloseBox) {
   m_main.ShowWindow(true);
   m_pFe->OnOutcome(EOutcome::Completed);  // no failure: nothing is pressed
   Settle();
-  EXPECT_TRUE(m_main.aCommands.empty());
+  EXPECT_TRUE(m_main.m_aCommands.empty());
 
   // Timed out: Close is enabled and pressed.
   m_pFe->OnOutcome(EOutcome::TimedOut);
   m_main.EnableDlgItem(fw::IDOK, true);
   Settle();
   Settle();
-  EXPECT_EQ(m_main.aCommands, (std::vector<fw::WPARAM>{fw::IDOK}));
+  EXPECT_EQ(m_main.m_aCommands, (std::vector<fw::UINT>{fw::IDOK}));
 
   // A script error leaves Close disabled: the close box it is.
   m_main.EnableDlgItem(fw::IDOK, false);
   m_pFe->OnOutcome(EOutcome::ScriptError);
   Settle();
   Settle();
-  EXPECT_EQ(m_main.aCommands, (std::vector<fw::WPARAM>{fw::IDOK, fw::IDCANCEL}));
+  EXPECT_EQ(m_main.m_aCommands, (std::vector<fw::UINT>{fw::IDOK, fw::IDCANCEL}));
 }
 
 TEST_F(TtyFrontEnd, CloseRequestAnswersTheBoxAsEscThenClosesTheWindow) {
@@ -288,7 +279,7 @@ TEST_F(TtyFrontEnd, CloseRequestAnswersTheBoxAsEscThenClosesTheWindow) {
       fw::IDCANCEL);
   Settle();
   Settle();
-  EXPECT_EQ(m_main.aCommands, (std::vector<fw::WPARAM>{fw::IDCANCEL}));  // the close box
+  EXPECT_EQ(m_main.m_aCommands, (std::vector<fw::UINT>{fw::IDCANCEL}));  // the close box
 }
 
 TEST_F(TtyFrontEnd, PortDialogIsANumberedMenu) {
@@ -306,7 +297,7 @@ TEST_F(TtyFrontEnd, PortDialogIsANumberedMenu) {
   m_pFe->OnInputLine("");  // keeps the marked output entry
   Settle();
   // The input choice is a selection change; the kept output is not; then OK.
-  EXPECT_EQ(dlg.aCommands, (std::vector<fw::WPARAM>{kInSelChange, fw::IDOK}));
+  EXPECT_EQ(dlg.m_aCommands, (std::vector<fw::UINT>{kInSelChange, fw::IDOK}));
   EXPECT_EQ(dlg.GetComboCurSel(IDC_IN_PORT), 1);
   EXPECT_EQ(dlg.GetComboCurSel(IDC_OUT_PORT), 1);
   const std::vector<std::string> a = OutputLines();
@@ -338,7 +329,7 @@ TEST_F(TtyFrontEnd, PortMenuCancelAndAnEmptyList) {
   m_pFe->OnInputLine("3");
   m_pFe->OnInputLine("c");
   Settle();
-  EXPECT_EQ(dlg.aCommands, (std::vector<fw::WPARAM>{fw::IDCANCEL}));
+  EXPECT_EQ(dlg.m_aCommands, (std::vector<fw::UINT>{fw::IDCANCEL}));
   EXPECT_TRUE(Printed("  (no devices)"));
   EXPECT_TRUE(Printed("-> Cancel"));
   dlg.DestroyWindow();
@@ -355,7 +346,7 @@ TEST_F(TtyFrontEnd, PortMenuPicksTheOutputToo) {
   m_pFe->OnInputLine("");
   m_pFe->OnInputLine("2");
   Settle();
-  EXPECT_EQ(dlg.aCommands, (std::vector<fw::WPARAM>{kOutSelChange, fw::IDOK}));
+  EXPECT_EQ(dlg.m_aCommands, (std::vector<fw::UINT>{kOutSelChange, fw::IDOK}));
   EXPECT_EQ(dlg.GetComboCurSel(IDC_OUT_PORT), 1);
   dlg.DestroyWindow();
 }

@@ -14,23 +14,13 @@
 #include "shell/installer_template.h"
 #include "shell/steps.h"
 #include "shell/texts.h"
+#include "support/recording_wnd.h"
 #include "ui/tty/tty_front_end.h"
 
 namespace velda::tty {
 namespace {
 
-class CRecordingWnd : public fw::CWnd {
- public:
-  std::vector<fw::WPARAM> aCommands;
-  int nTicks = 0;
-
- protected:
-  fw::BOOL OnCommand(fw::WPARAM wParam, fw::LPARAM /*lParam*/) override {
-    aCommands.push_back(wParam);
-    return fw::TRUE;
-  }
-  void OnTimer(fw::UINT_PTR /*nIDEvent*/) override { ++nTicks; }
-};
+using test::CRecordingWnd;
 
 class TtyIdle : public ::testing::Test {
  protected:
@@ -79,7 +69,7 @@ TEST_F(TtyIdle, VirtualTimeStandsStillWhileABoxWaitsForTheUser) {
       m_loop.MessageBox(m_main.GetSafeHwnd(), TXT_QUESTION_1, TXT_APP_TITLE, fw::MB_OKCANCEL | fw::MB_ICONINFORMATION);
   EXPECT_EQ(nAnswer, fw::IDCANCEL);
   EXPECT_EQ(m_loop.Now(), 0u);
-  EXPECT_EQ(m_main.nTicks, 0);
+  EXPECT_EQ(m_main.m_nTicks, 0);
 }
 
 TEST_F(TtyIdle, CloseRequestReleasesAWindowThatWaits) {
@@ -87,8 +77,8 @@ TEST_F(TtyIdle, CloseRequestReleasesAWindowThatWaits) {
   m_main.EnableDlgItem(fw::IDOK, true);  // Timed out: the window waits for the user
   ASSERT_TRUE(m_pFe->IsWaitingForUser());
   Later([this] { m_pFe->RequestClose(); });
-  ASSERT_TRUE(m_loop.RunModal([this] { return !m_main.aCommands.empty(); }));
-  EXPECT_EQ(m_main.aCommands, (std::vector<fw::WPARAM>{fw::IDCANCEL}));
+  ASSERT_TRUE(m_loop.RunModal([this] { return !m_main.m_aCommands.empty(); }));
+  EXPECT_EQ(m_main.m_aCommands, (std::vector<fw::UINT>{fw::IDCANCEL}));
   EXPECT_EQ(m_loop.Now(), 0u);
 }
 
@@ -97,8 +87,8 @@ TEST_F(TtyIdle, EndOfInputClosesAWindowThatWaits) {
   m_main.EnableDlgItem(IDC_MIDI_PORT, true);
   m_main.EnableDlgItem(fw::IDOK, true);
   Later([this] { m_pFe->OnInputEnd(); });
-  ASSERT_TRUE(m_loop.RunModal([this] { return !m_main.aCommands.empty(); }));
-  EXPECT_EQ(m_main.aCommands, (std::vector<fw::WPARAM>{fw::IDOK}));  // Close, as it is enabled
+  ASSERT_TRUE(m_loop.RunModal([this] { return !m_main.m_aCommands.empty(); }));
+  EXPECT_EQ(m_main.m_aCommands, (std::vector<fw::UINT>{fw::IDOK}));  // Close, as it is enabled
 }
 
 TEST_F(TtyIdle, StopEndsTheWait) {
@@ -109,13 +99,13 @@ TEST_F(TtyIdle, StopEndsTheWait) {
     m_loop.Abort();
   });
   EXPECT_FALSE(m_loop.RunModal([] { return false; }));
-  EXPECT_TRUE(m_main.aCommands.empty());
+  EXPECT_TRUE(m_main.m_aCommands.empty());
 }
 
 TEST_F(TtyIdle, NothingToWaitForLetsTheClockMove) {
   // Running, buttons disabled, no box: the idle hook returns and the timer's time comes.
   m_main.ShowWindow(true);
-  ASSERT_TRUE(m_loop.RunModal([this] { return m_main.nTicks > 0; }));
+  ASSERT_TRUE(m_loop.RunModal([this] { return m_main.m_nTicks > 0; }));
   EXPECT_EQ(m_loop.Now(), 1000u);
 }
 

@@ -21,6 +21,11 @@
 //
 // Owners: the scheduler must outlive the driver; events that come due after the driver is gone do
 // nothing.
+//
+// The class is written in parts: virtual_device_table.* (the devices, the handles and the checks
+// on them), virtual_midi_driver.cpp (adding devices, presence), virtual_midi_in.cpp (the input
+// side), virtual_midi_out.cpp (the output side) and virtual_test_control.cpp (injection,
+// observation, faults, inspection).
 #pragma once
 
 #include <condition_variable>
@@ -36,6 +41,7 @@
 #include "fw/scheduler.h"
 #include "midi/driver/midi_driver.h"
 #include "midi/driver/virtual/life_gate.h"
+#include "midi/driver/virtual/virtual_device_table.h"
 
 namespace velda {
 
@@ -43,24 +49,9 @@ namespace velda {
 inline constexpr const char* VIRTUAL_INSTRUMENT_IN = "HALVEN USB IN 0-1";
 inline constexpr const char* VIRTUAL_INSTRUMENT_OUT = "HALVEN USB OUT 0-1";
 
-struct CVirtualInOptions {
-  bool bHeldElsewhere = false;        // another program holds it: every open gives MMSYSERR_ALLOCATED
-  bool bConfirmOpen = true;           // MIM_OPEN is reported
-  bool bConfirmClose = true;          // MIM_CLOSE is reported
-  bool bCloseFails = false;           // midiInClose gives MMSYSERR_ERROR and the handle stays open
-  std::uint32_t nOpenConfirmMs = 0;   // 0: MIM_OPEN inside midiInOpen; else this much later
-  std::uint32_t nCloseConfirmMs = 0;  // 0: MIM_CLOSE inside midiInClose; else this much later
-};
-
-struct CVirtualOutOptions {
-  bool bHeldElsewhere = false;  // every open gives MMSYSERR_ALLOCATED
-  bool bHoldMessages = false;   // each message stays with the driver (header not done) ...
-  std::uint32_t nHoldMs = 0;    // ... for this long, or until ReleaseOutMessages when 0
-};
-
 class CVirtualMidiDriver : public CMidiDriver {
  public:
-  using FnOutSink = std::function<void(std::vector<BYTE>)>;
+  using FnOutSink = FnVirtualOutSink;
 
   explicit CVirtualMidiDriver(fw::CScheduler& scheduler);
   ~CVirtualMidiDriver() override;
@@ -141,39 +132,11 @@ class CVirtualMidiDriver : public CMidiDriver {
   MMRESULT OutClose(HMIDIOUT hMidiOut) override;
 
  private:
-  struct CInDevice {
-    std::string strName;
-    CVirtualInOptions opt;
-    bool bPresent = true;
-    std::uint32_t nOpenHandle = 0;  // 0: not open
-    std::uint64_t nDropped = 0;
-  };
-  struct COutDevice {
-    std::string strName;
-    CVirtualOutOptions opt;
-    bool bPresent = true;
-    std::uint32_t nOpenHandle = 0;
-    MMRESULT nFailNext = MMSYSERR_NOERROR;
-    std::vector<std::vector<BYTE>> aMessages;
-    FnOutSink fnSink;
-  };
-  struct CInHandle {
-    int nDevice = 0;  // device id
-    MIDIINPROC pfnCallback = nullptr;
-    DWORD_PTR dwInstance = 0;
-    DWORD fdwOpen = 0;
-    bool bStarted = false;
-    bool bDead = false;  // its device vanished
-    std::uint64_t nStartTime = 0;
-    std::deque<MIDIHDR*> aQueue;
-    int nInFlight = 0;  // callbacks running from device events
-    std::thread::id idInFlight;
-  };
-  struct COutHandle {
-    int nDevice = 0;
-    bool bDead = false;
-    std::vector<MIDIHDR*> aHeld;
-  };
+  using CInDevice = CVirtualInDevice;
+  using COutDevice = CVirtualOutDevice;
+  using CInHandle = CVirtualInHandle;
+  using COutHandle = CVirtualOutHandle;
+
   // One call of the input callback, made after the lock is let go.
   struct CCall {
     MIDIINPROC pfnCallback = nullptr;
@@ -186,11 +149,9 @@ class CVirtualMidiDriver : public CMidiDriver {
   enum class EInject { Bytes, LongError, EmptyBlock, Short, MoreData, Error };
 
   void Schedule(std::uint32_t nDelayMs, std::function<void()> fn);
-  // Inputs and outputs alike: adding a device, and the capabilities' checks and common fields.
+  // Inputs and outputs alike.
   template <class TDevice>
   int AddDevice(std::vector<TDevice>& aDevices, const std::string& strName, const decltype(TDevice::opt)& opt);
-  template <class TCaps, class TDevice>
-  MMRESULT GetCaps(const std::vector<TDevice>& aDevices, UINT_PTR uDeviceId, TCaps* pCaps, UINT cbCaps);
   void ScheduleInject(int nId, EInject eKind, std::vector<BYTE> aBytes, DWORD dwMsg, std::uint32_t nDelayMs);
   void RunInject(int nId, EInject eKind, const std::vector<BYTE>& aBytes, DWORD dwMsg);
   void DeliverBlocks(int nId, const std::vector<BYTE>& aBytes, UINT wLastMsg);

@@ -1,4 +1,4 @@
-#include "midi/driver/virtual/hosted_instrument.h"
+#include "midi/driver/virtual/instrument/hosted_instrument.h"
 
 #include <cstdint>
 #include <vector>

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "instrument/sim_instrument.h"
-#include "midi/driver/virtual/instrument_link.h"
+#include "midi/driver/virtual/instrument/instrument_link.h"
 #include "midi/driver/virtual/virtual_midi_driver.h"
 
 namespace velda {

@@ -1,4 +1,4 @@
-#include "midi/driver/virtual/instrument_link.h"
+#include "midi/driver/virtual/instrument/instrument_link.h"
 
 namespace velda {
 
