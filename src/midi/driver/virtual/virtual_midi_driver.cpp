@@ -448,6 +448,9 @@ MMRESULT CVirtualMidiDriver::GetCaps(const std::vector<TDevice>& aDevices, UINT_
   if (pDev == nullptr) {
     return MMSYSERR_BADDEVICEID;
   }
+  if (pDev->opt.bCapsFail) {
+    return MMSYSERR_NODRIVER;
+  }
   *pCaps = TCaps{};
   pCaps->vDriverVersion = 0x0100;
   StringToPname(pDev->strName, pCaps->szPname);
