@@ -2,7 +2,6 @@
 
 #include "shell/installer_dlg.h"
 #include "shell/steps.h"
-#include "ui/tty/tty_front_end.h"
 
 namespace velda::app {
 
@@ -43,14 +42,13 @@ void COutcomeTap::OnWindowCreated(fw::HWND hWnd, const fw::CDialogTemplate& tmpl
 
 void CAutoYes::OnOutcome(EOutcome eOutcome) {
   std::lock_guard<std::mutex> lock(m_mx);
-  if (tty::LeavesWindowWaiting(eOutcome)) m_bCloseWanted = true;
+  m_policy.OnOutcome(eOutcome);
 }
 
 void CAutoYes::OnIdle() {
   std::lock_guard<std::mutex> lock(m_mx);
-  if (!m_bCloseWanted || m_nOpenBoxes != 0 || m_hMain == 0) return;
-  m_bCloseWanted = false;
-  m_loop.PostInput(m_bCloseEnabled ? fw::CInputEvent::Click(m_hMain, fw::IDOK) : fw::CInputEvent::Close(m_hMain));
+  if (m_nOpenBoxes != 0) return;
+  if (const std::optional<fw::CInputEvent> ev = m_policy.TakeClose(m_hMain, m_bCloseEnabled)) m_loop.PostInput(*ev);
 }
 
 void CAutoYes::OnWindowCreated(fw::HWND hWnd, const fw::CDialogTemplate& tmpl) {
@@ -87,7 +85,7 @@ void CAutoYes::ShowMessageBox(int nBoxId, fw::HWND hOwner, const fw::CString& st
     ++m_nOpenBoxes;
   }
   CFrontEndForwarder::ShowMessageBox(nBoxId, hOwner, strText, strCaption, uType);
-  m_loop.PostInput(fw::CInputEvent::BoxAnswer(nBoxId, fw::IDOK));
+  m_loop.PostInput(fw::CInputEvent::BoxAnswer(nBoxId, CYesPolicy::BoxAnswer()));
 }
 
 void CAutoYes::CloseMessageBox(int nBoxId, int nAnswer) {

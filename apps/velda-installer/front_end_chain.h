@@ -10,6 +10,7 @@
 #include "fw/view.h"
 #include "shell/installer_app.h"
 #include "shell/outcome.h"
+#include "ui/tty/yes_policy.h"
 
 namespace velda::app {
 
@@ -52,9 +53,9 @@ class COutcomeTap : public CFrontEndForwarder {
   std::atomic<EOutcome> m_eLast{EOutcome::None};
 };
 
-// --yes for a front end that asks a person (the GUI): every box is answered OK as soon as it is
-// shown, and after a failure that leaves the window waiting, Close is pressed (the close box
-// when Close is disabled) once the loop is idle.
+// --yes for a front end that asks a person (the GUI), by the one --yes policy: every box is
+// answered OK as soon as it is shown, and after a failure that leaves the window waiting, Close is
+// pressed (the close box when Close is disabled) once the loop is idle.
 class CAutoYes : public CFrontEndForwarder {
  public:
   CAutoYes(fw::CMsgLoop& loop, fw::CFrontEnd* pNext = nullptr) : CFrontEndForwarder(pNext), m_loop(loop) {}
@@ -76,7 +77,7 @@ class CAutoYes : public CFrontEndForwarder {
   fw::HWND m_hMain = 0;
   bool m_bCloseEnabled = false;
   int m_nOpenBoxes = 0;
-  bool m_bCloseWanted = false;
+  CYesPolicy m_policy;
 };
 
 }  // namespace velda::app

@@ -52,6 +52,14 @@ On the terminal:
   answered Cancel and a window that waits is closed. On a terminal the status and the two bars
   are redrawn in place; otherwise each change is one line.
 
+One copy at a time:
+  A run on a real instrument holds one lock for the whole system, whoever runs it; a second copy
+  ends at once with exit code 8, and a copy that cannot take the lock at all for another reason
+  says so in one line and does not start (exit code 11). A --virtual run drives no real
+  instrument: its lock is named after the folder of its package instead, so simulated runs of
+  packages in different folders run side by side, and a second one from the same folder still
+  ends with exit code 8.
+
 )";
 
 struct CExitCode {
@@ -69,6 +77,9 @@ constexpr CExitCode kExitCodes[] = {
     {EXIT_PORT_ERROR, "the instrument's MIDI ports could not be opened, or there is no MIDI system"},
     {EXIT_SECOND_COPY, "another copy is running (this one ends at once, silently)"},
     {EXIT_NOT_COMPLETED, "the window was closed before the installation ended"},
+    {EXIT_COMPLETED_WITH_ERRORS,
+     "the installation completed, but an entry was not installed (\" Data File Open Error \")"},
+    {EXIT_NO_LOCK, "the single-instance lock could not be taken, for a reason other than another copy"},
 };
 
 std::vector<std::string_view> SplitLines(std::string_view s) {

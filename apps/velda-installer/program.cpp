@@ -4,8 +4,10 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "app_options.h"
@@ -59,6 +61,28 @@ void ListPorts(CMidiDriver& driver) {
   }
   if (nOut == 0) std::printf("  (none)\n");
   std::fflush(stdout);
+}
+
+// The scope of the single-instance lock. A run on a real instrument takes the one lock of the
+// whole system. A --virtual run drives no real instrument, so it need not keep others out: its
+// lock is named after the folder of its package, so that tests and benchmarks running copies
+// side by side (each with a package in its own folder) never meet, while a second copy from the
+// same folder is still found.
+std::string LockScope(const CAppOptions& opt) {
+  if (!opt.bVirtual) return {};
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  fs::path folder =
+      fs::absolute(opt.strPackage.empty() ? fs::path(PACKAGE_NAME) : fs::path(opt.strPackage), ec).parent_path();
+  const fs::path canonical = fs::weakly_canonical(folder, ec);
+  if (!ec) folder = canonical;
+  return "virtual:" + folder.string();
+}
+
+int NoLock(const std::string& strWhy) {
+  Complain("cannot take the single-instance lock (" + strWhy +
+           "); not starting, as another copy could not be kept out");
+  return EXIT_NO_LOCK;
 }
 
 // The installer on the terminal, on this thread; the outcome it ended with.
@@ -150,9 +174,18 @@ int RunProgram(int argc, char** argv) {
     bGui = GuiBuilt() && (IsSet("DISPLAY") || IsSet("WAYLAND_DISPLAY")) && !opt.bJson && !opt.bVirtualClock;
   }
 
-  if (!opt.bListPorts && fw::CSingleInstanceLock::IsHeldElsewhere(INSTANCE_LOCK_NAME)) {
-    // Another copy runs: end at once, silently, before touching anything (a trace, a dump).
-    return EXIT_SECOND_COPY;
+  const std::string strLockScope = LockScope(opt);
+  if (!opt.bListPorts) {
+    std::string strWhy;
+    switch (fw::CSingleInstanceLock::Probe(INSTANCE_LOCK_NAME, strLockScope, &strWhy)) {
+      case fw::ELock::HeldElsewhere:
+        // Another copy runs: end at once, silently, before touching anything (a trace, a dump).
+        return EXIT_SECOND_COPY;
+      case fw::ELock::Unavailable:
+        return NoLock(strWhy);
+      case fw::ELock::Ok:
+        break;
+    }
   }
 
   fw::CMsgLoop loop(opt.bVirtualClock ? fw::CMsgLoop::EClock::Virtual : fw::CMsgLoop::EClock::Real);
@@ -176,6 +209,7 @@ int RunProgram(int argc, char** argv) {
 
   CInstallerApp app(loop);
   if (!opt.strPackage.empty()) app.SetPackagePath(opt.strPackage);
+  app.SetLockFolder(strLockScope);
   pMidi->MakeCurrent();
 
   std::unique_ptr<tty::CTtyFrontEnd> pView;
@@ -188,6 +222,7 @@ int RunProgram(int argc, char** argv) {
   if (app.WasSecondCopy()) {
     return EXIT_SECOND_COPY;  // it lost the race for the lock after all: still silent
   }
+  if (app.LockUnavailable()) return NoLock(app.LockError());
 
   const int nExit = ExitCodeOf(eOutcome);
   std::string strNote;

@@ -19,8 +19,16 @@ struct CFileResult {
 // Reads the whole file in one read. On failure the system's error text is returned.
 CFileResult ReadWholeFile(const std::string& strPath);
 
-// A lock that one process at a time may hold, by name: on Windows a named mutex, on Linux an
-// advisory lock on a file of that name in $XDG_RUNTIME_DIR (else the temporary folder).
+// A lock that one process at a time may hold, by name, for the whole system: on Windows a named
+// mutex, on Linux a unix socket bound in the abstract namespace, which the kernel releases when its
+// process ends, however it ends. A scope (a folder, say) gives a lock of its own under the same
+// name, so that runs in different scopes never meet.
+enum class ELock {
+  Ok,             // taken (Acquire), or free (Probe)
+  HeldElsewhere,  // another holder has it
+  Unavailable,    // no lock could be had at all (Error() tells why)
+};
+
 class CSingleInstanceLock {
  public:
   CSingleInstanceLock();
@@ -28,17 +36,19 @@ class CSingleInstanceLock {
   CSingleInstanceLock(const CSingleInstanceLock&) = delete;
   CSingleInstanceLock& operator=(const CSingleInstanceLock&) = delete;
 
-  // TRUE when another holder of the name exists (the "open succeeds" case).
-  static bool IsHeldElsewhere(const std::string& strName, const std::string& strFolder = {});
-  // Takes the lock; FALSE when another holder has it. Kept until this object goes.
-  bool Acquire(const std::string& strName, const std::string& strFolder = {});
+  // Whether the lock could be taken now, without keeping it.
+  static ELock Probe(const std::string& strName, const std::string& strScope = {}, std::string* pstrError = nullptr);
+  // Takes the lock, kept until this object goes.
+  ELock Acquire(const std::string& strName, const std::string& strScope = {});
+  // The system's text for an Unavailable lock.
+  const std::string& Error() const;
 
  private:
   struct CImpl;
   std::unique_ptr<CImpl> m_pImpl;
 };
 
-// The folder the single-instance lock lives in on this platform.
-std::string DefaultLockFolder();
+// The name under which the lock of strName in strScope is known to the system.
+std::string LockAddress(const std::string& strName, const std::string& strScope);
 
 }  // namespace fw

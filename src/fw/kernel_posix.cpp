@@ -1,10 +1,14 @@
 // Kernel services on POSIX systems.
 #include <fcntl.h>
-#include <sys/file.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -14,12 +18,55 @@ namespace fw {
 
 namespace {
 
-std::string LockPath(const std::string& strName, const std::string& strFolder) {
-  const std::string strDir = strFolder.empty() ? DefaultLockFolder() : strFolder;
-  return strDir + "/" + strName;
+// FNV-1a: a scope too long for a socket address is named by its hash instead.
+std::uint64_t Fnv1a(const std::string& s) {
+  std::uint64_t n = 0xcbf29ce484222325ULL;
+  for (const char c : s) {
+    n ^= static_cast<unsigned char>(c);
+    n *= 0x100000001b3ULL;
+  }
+  return n;
+}
+
+// Binds a socket to the lock's abstract address: the socket (>= 0) holds the lock; else -1 with
+// eResult telling why.
+int BindLock(const std::string& strName, const std::string& strScope, ELock& eResult, std::string& strError) {
+  const std::string strAddress = LockAddress(strName, strScope);
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) {
+    eResult = ELock::Unavailable;
+    strError = std::strerror(errno);
+    return -1;
+  }
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  // sun_path[0] stays 0: the abstract namespace, no file anywhere.
+  std::memcpy(addr.sun_path + 1, strAddress.data(), strAddress.size());
+  const auto nLen = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + strAddress.size());
+  if (::bind(fd, reinterpret_cast<const sockaddr*>(&addr), nLen) != 0) {
+    const int nErr = errno;
+    ::close(fd);
+    eResult = nErr == EADDRINUSE ? ELock::HeldElsewhere : ELock::Unavailable;
+    if (eResult == ELock::Unavailable) strError = std::strerror(nErr);
+    return -1;
+  }
+  eResult = ELock::Ok;
+  return fd;
 }
 
 }  // namespace
+
+std::string LockAddress(const std::string& strName, const std::string& strScope) {
+  if (strScope.empty()) return strName;
+  std::string s = strName + "/" + strScope;
+  // An abstract address holds at most 107 bytes.
+  if (s.size() > sizeof(sockaddr_un::sun_path) - 1) {
+    char sz[17];
+    std::snprintf(sz, sizeof sz, "%016llx", static_cast<unsigned long long>(Fnv1a(strScope)));
+    s = strName + "/#" + sz;
+  }
+  return s;
+}
 
 CFileResult ReadWholeFile(const std::string& strPath) {
   CFileResult r;
@@ -64,6 +111,7 @@ CFileResult ReadWholeFile(const std::string& strPath) {
 
 struct CSingleInstanceLock::CImpl {
   int fd = -1;
+  std::string strError;
 };
 
 CSingleInstanceLock::CSingleInstanceLock() : m_pImpl(std::make_unique<CImpl>()) {}
@@ -74,37 +122,26 @@ CSingleInstanceLock::~CSingleInstanceLock() {
   }
 }
 
-bool CSingleInstanceLock::IsHeldElsewhere(const std::string& strName, const std::string& strFolder) {
-  const int fd = ::open(LockPath(strName, strFolder).c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    return false;  // no such lock file: nobody holds it
-  }
-  const bool bHeld = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
-  ::close(fd);
-  return bHeld;
+ELock CSingleInstanceLock::Probe(const std::string& strName, const std::string& strScope, std::string* pstrError) {
+  ELock eResult = ELock::Unavailable;
+  std::string strError;
+  const int fd = BindLock(strName, strScope, eResult, strError);
+  if (fd >= 0) ::close(fd);
+  if (pstrError != nullptr) *pstrError = strError;
+  return eResult;
 }
 
-bool CSingleInstanceLock::Acquire(const std::string& strName, const std::string& strFolder) {
-  const int fd = ::open(LockPath(strName, strFolder).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (fd < 0) {
-    return true;  // no place for a lock: run unguarded rather than not at all
+ELock CSingleInstanceLock::Acquire(const std::string& strName, const std::string& strScope) {
+  ELock eResult = ELock::Unavailable;
+  m_pImpl->strError.clear();
+  const int fd = BindLock(strName, strScope, eResult, m_pImpl->strError);
+  if (fd >= 0) {
+    if (m_pImpl->fd >= 0) ::close(m_pImpl->fd);
+    m_pImpl->fd = fd;
   }
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    ::close(fd);
-    return false;
-  }
-  m_pImpl->fd = fd;
-  return true;
+  return eResult;
 }
 
-std::string DefaultLockFolder() {
-  if (const char* psz = std::getenv("XDG_RUNTIME_DIR"); psz != nullptr && *psz != '\0') {
-    return psz;
-  }
-  if (const char* psz = std::getenv("TMPDIR"); psz != nullptr && *psz != '\0') {
-    return psz;
-  }
-  return "/tmp";
-}
+const std::string& CSingleInstanceLock::Error() const { return m_pImpl->strError; }
 
 }  // namespace fw

@@ -1,5 +1,7 @@
 #include "midi/port_select_dlg.h"
 
+#include <string>
+
 #include "midi/driver/midi_driver.h"
 #include "shell/resource.h"
 
@@ -34,6 +36,10 @@ fw::CDialogTemplate Make() {
 
 }  // namespace
 
+fw::CString UnavailableDeviceName(fw::UINT nDevice) {
+  return fw::CString(("(unavailable device " + std::to_string(nDevice) + ")").c_str());
+}
+
 const fw::CDialogTemplate& PortSelectTemplate() {
   static const fw::CDialogTemplate t = Make();
   return t;
@@ -46,22 +52,21 @@ fw::BOOL CPortSelectDlg::OnInitDialog() {
   AddComboString(IDC_DEVICE, "Serial");
   SetComboCurSel(IDC_DEVICE, 0);
 
-  // Listed in enumeration order, unsorted: a list position is the device number.
+  // Listed in enumeration order, unsorted: a list position is the device number, so a device
+  // whose name cannot be read keeps its place under a placeholder.
   const UINT nIn = midiInGetNumDevs();
   for (UINT i = 0; i < nIn; ++i) {
     MIDIINCAPS caps;
-    if (midiInGetDevCapsA(i, &caps, sizeof(caps)) == MMSYSERR_NOERROR) {
-      AddComboString(IDC_IN_PORT, PnameToString(caps.szPname));
-    }
+    const bool bNamed = midiInGetDevCapsA(i, &caps, sizeof(caps)) == MMSYSERR_NOERROR;
+    AddComboString(IDC_IN_PORT, bNamed ? PnameToString(caps.szPname) : UnavailableDeviceName(i));
   }
   SetComboCurSel(IDC_IN_PORT, m_nInSel);
 
   const UINT nOut = midiOutGetNumDevs();
   for (UINT i = 0; i < nOut; ++i) {
     MIDIOUTCAPS caps;
-    if (midiOutGetDevCapsA(i, &caps, sizeof(caps)) == MMSYSERR_NOERROR) {
-      AddComboString(IDC_OUT_PORT, PnameToString(caps.szPname));
-    }
+    const bool bNamed = midiOutGetDevCapsA(i, &caps, sizeof(caps)) == MMSYSERR_NOERROR;
+    AddComboString(IDC_OUT_PORT, bNamed ? PnameToString(caps.szPname) : UnavailableDeviceName(i));
   }
   SetComboCurSel(IDC_OUT_PORT, m_nOutSel);
 

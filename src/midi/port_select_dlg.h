@@ -11,6 +11,9 @@ namespace velda {
 
 const fw::CDialogTemplate& PortSelectTemplate();
 
+// How the dialog lists a device whose name cannot be read: "(unavailable device N)".
+fw::CString UnavailableDeviceName(fw::UINT nDevice);
+
 class CPortSelectDlg : public fw::CDialog {
  public:
   CPortSelectDlg();

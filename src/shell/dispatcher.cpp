@@ -103,6 +103,7 @@ void CInstallerDlg::OnStartInstall() {
     NoteOutcome(EOutcome::PortError);
     return;
   }
+  m_bEntryMissing = false;
   NoteOutcome(EOutcome::None);  // a new run: nothing is decided yet
   PostStep(ID_STEP_SEND_INQUIRY);
   m_bAcceptReplies = 1;

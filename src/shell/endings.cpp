@@ -57,7 +57,7 @@ void CInstallerDlg::OnClosePorts() { ClosePortsStep(PORT_IN | PORT_OUT); }
 
 void CInstallerDlg::OnInstallComplete() {
   FinalReset();
-  NoteOutcome(EOutcome::Completed);
+  NoteOutcome(m_bEntryMissing ? EOutcome::CompletedWithErrors : EOutcome::Completed);
   for (UINT nMarker : {ID_MARK_END_1, ID_MARK_MODEL_NAME, ID_MARK_END_3, ID_MARK_END_4, ID_MARK_END_2}) {
     PostStep(nMarker);
   }

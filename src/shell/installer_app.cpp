@@ -12,9 +12,15 @@ CInstallerApp::~CInstallerApp() = default;
 fw::BOOL CInstallerApp::InitInstance() {
   Loop().MakeCurrent();
   auto pLock = std::make_unique<fw::CSingleInstanceLock>();
-  if (!pLock->Acquire(INSTANCE_LOCK_NAME, m_strLockFolder)) {
+  const fw::ELock eLock = pLock->Acquire(INSTANCE_LOCK_NAME, m_strLockFolder);
+  if (eLock == fw::ELock::HeldElsewhere) {
     // Another copy runs: end at once, without a window or a word.
     m_bSecondCopy = true;
+    return fw::FALSE;
+  }
+  if (eLock == fw::ELock::Unavailable) {
+    // Unguarded, a second copy could drive the same instrument: the program says so and ends.
+    m_strLockError = pLock->Error().empty() ? std::string("unknown error") : pLock->Error();
     return fw::FALSE;
   }
   m_hMutex = std::move(pLock);

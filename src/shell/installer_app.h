@@ -16,8 +16,9 @@ class CInstallerApp : public fw::CWinApp {
   explicit CInstallerApp(fw::CMsgLoop& loop);
   ~CInstallerApp() override;
 
-  // Where the package is read from and where the single-instance lock lives (defaults: the
-  // current folder's velda.uxs and the platform's lock folder).
+  // Where the package is read from (default: the current folder's velda.uxs), and the folder
+  // that gives the single-instance lock a scope of its own (a --virtual run, a test); without one
+  // the lock is the one for the whole system.
   void SetPackagePath(const std::string& strPath) { m_strPackagePath = strPath; }
   void SetLockFolder(const std::string& strFolder) { m_strLockFolder = strFolder; }
 
@@ -28,6 +29,9 @@ class CInstallerApp : public fw::CWinApp {
   CInstallerDlg* Dialog() const { return m_pDlg; }
   // Whether the copy found another one running and ended at once.
   bool WasSecondCopy() const { return m_bSecondCopy; }
+  // Whether no lock could be had at all (the copy then ended at once), and the system's reason.
+  bool LockUnavailable() const { return !m_strLockError.empty(); }
+  const std::string& LockError() const { return m_strLockError; }
 
  private:
   std::unique_ptr<fw::CSingleInstanceLock> m_hMutex;
@@ -35,6 +39,7 @@ class CInstallerApp : public fw::CWinApp {
   std::string m_strLockFolder;
   CInstallerDlg* m_pDlg = nullptr;
   bool m_bSecondCopy = false;
+  std::string m_strLockError;
 };
 
 }  // namespace velda

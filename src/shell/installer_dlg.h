@@ -234,6 +234,7 @@ class CInstallerDlg : public fw::CDialog {
 
   std::string m_strPackagePath;
   EOutcome m_eOutcome = EOutcome::None;
+  bool m_bEntryMissing = false;  // this run showed " Data File Open Error " for an entry
   std::function<void(EOutcome)> m_fnOutcome;
 };
 

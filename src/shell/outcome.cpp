@@ -6,6 +6,8 @@ int ExitCodeOf(EOutcome eOutcome) {
   switch (eOutcome) {
     case EOutcome::Completed:
       return EXIT_COMPLETED;
+    case EOutcome::CompletedWithErrors:
+      return EXIT_COMPLETED_WITH_ERRORS;
     case EOutcome::Refused:
       return EXIT_REFUSED;
     case EOutcome::TimedOut:
@@ -29,6 +31,8 @@ const char* NameOf(EOutcome eOutcome) {
   switch (eOutcome) {
     case EOutcome::Completed:
       return "completed";
+    case EOutcome::CompletedWithErrors:
+      return "completed-with-errors";
     case EOutcome::Refused:
       return "refused";
     case EOutcome::TimedOut:

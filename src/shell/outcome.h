@@ -13,6 +13,8 @@ enum class EOutcome {
   Cancelled,     // a start-up question was cancelled
   PortError,     // the instrument's ports could not be opened
   SecondCopy,    // another copy was running
+  // Completed as the window shows it, but an entry was never loaded (" Data File Open Error ").
+  CompletedWithErrors,
 };
 
 // Process exit codes: 0 only for a completed installation.
@@ -25,6 +27,8 @@ constexpr int EXIT_CANCELLED = 6;
 constexpr int EXIT_PORT_ERROR = 7;
 constexpr int EXIT_SECOND_COPY = 8;
 constexpr int EXIT_NOT_COMPLETED = 9;  // the window was closed before the installation ended
+constexpr int EXIT_COMPLETED_WITH_ERRORS = 10;
+constexpr int EXIT_NO_LOCK = 11;  // no single-instance lock could be had (not for another copy)
 
 int ExitCodeOf(EOutcome eOutcome);
 const char* NameOf(EOutcome eOutcome);

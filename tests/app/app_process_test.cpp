@@ -4,13 +4,18 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include "app/child_process.h"
 #include "instrument/instrument_memory.h"
+#include "program.h"
 #include "shell/outcome.h"
 #include "support/rig.h"
 #include "support/temp_folder.h"
@@ -321,6 +326,65 @@ TEST_F(AppProcess, JsonLinesForScripts) {
     return s.find(R"("event":"bar","bar":"data","lower":0,"upper":10001,"pos":10001,"percent":100})") !=
            std::string::npos;
   }));
+}
+
+// An entry that could not be loaded: the window ends as completed, scripts learn otherwise.
+class AppProcessMissingEntry : public AppProcess, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(AppProcessMissingEntry, EndsCompletedWithErrors) {
+  const bool bJson = GetParam();
+  std::string strScript = kScript;
+  strScript.insert(strScript.find("\r\nUPDATE_DEVICE,") + 2, "OPEN_DATA_FILE,1,missing.bin\r\n");
+  WritePackage(strScript);
+  CChildProcess p(VELDA_INSTALLER_EXE, Args(bJson ? Lines{"--yes", "--json"} : Lines{"--yes"}), m_dir, m_dir / "lock");
+  EXPECT_EQ(p.Wait(), EXIT_COMPLETED_WITH_ERRORS) << p.Out() << p.Err();
+  const Lines a = p.OutLines();
+  ASSERT_GE(a.size(), 2u);
+  if (bJson) {
+    EXPECT_NE(a.back().find(R"("event":"end","outcome":"completed-with-errors","exit":10})"), std::string::npos);
+    EXPECT_TRUE(std::any_of(a.begin(), a.end(), [](const std::string& s) {
+      return s.find(R"("event":"outcome","outcome":"completed-with-errors"})") != std::string::npos;
+    })) << p.Out();
+  } else {
+    EXPECT_TRUE(Has(a, "  Installation is completed.")) << p.Out();
+    EXPECT_EQ(a.back(), "Result: completed-with-errors (exit code 10)");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(TextAndJson, AppProcessMissingEntry, ::testing::Bool());
+
+// --virtual runs of packages in different folders do not keep each other out.
+TEST_F(AppProcess, VirtualRunsInOtherFoldersRunSideBySide) {
+  CChildProcess first(VELDA_INSTALLER_EXE, Args({}), m_dir, m_dir / "lock", "first");
+  ASSERT_TRUE(first.WaitForOutput("Enter = OK, c = Cancel")) << first.Out() << first.Err();
+  const fs::path other = m_dir / "other";
+  fs::create_directories(other);
+  fs::copy_file(m_dir / "velda.uxs", other / "velda.uxs");
+  CChildProcess second(VELDA_INSTALLER_EXE, Args({"--yes"}), other, m_dir / "lock", "second");
+  EXPECT_EQ(second.Wait(), EXIT_COMPLETED) << second.Out() << second.Err();
+  first.Type("c\n");
+  EXPECT_EQ(first.Wait(), EXIT_CANCELLED);
+}
+
+// The program with no file descriptor left for its lock.
+[[noreturn]] void RunWithoutDescriptors() {
+  const int nFree = ::dup(0);  // the lowest free descriptor
+  ::close(nFree);
+  rlimit lim{};
+  ::getrlimit(RLIMIT_NOFILE, &lim);
+  lim.rlim_cur = static_cast<rlim_t>(nFree);
+  ::setrlimit(RLIMIT_NOFILE, &lim);
+  std::vector<std::string> aArgs{"velda-installer", "--virtual", "--virtual-clock", "--tui", "--yes"};
+  std::vector<char*> argv;
+  for (std::string& s : aArgs) argv.push_back(s.data());
+  argv.push_back(nullptr);
+  std::exit(app::RunProgram(static_cast<int>(aArgs.size()), argv.data()));
+}
+
+// When no lock can be had at all, the program says so in one line and does not start.
+TEST(AppLock, NoLockAtAllRefusesToStart) {
+  EXPECT_EXIT(RunWithoutDescriptors(), ::testing::ExitedWithCode(EXIT_NO_LOCK),
+              "velda-installer: cannot take the single-instance lock \\(Too many open files\\)");
 }
 
 TEST_F(AppProcess, TraceFileHasOneLinePerMessage) {

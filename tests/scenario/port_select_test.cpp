@@ -317,6 +317,37 @@ TEST(PortSelect, DevicesAreListedInEnumerationOrderSoTheThirdEntryOpensDevice2) 
   EXPECT_EQ(rig.View().Status(), TXT_STATUS_START);
 }
 
+// A device whose capabilities cannot be read keeps its place under a placeholder: the entry after
+// it is still the device of that number.
+TEST(PortSelect, AnUnreadableDeviceKeepsItsPlaceUnderAPlaceholder) {
+  CTestRig rig(CRigOptions{.bInstrument = false, .instrument = {}});
+  CVirtualInOptions unreadableIn;
+  unreadableIn.bCapsFail = true;
+  CVirtualOutOptions unreadableOut;
+  unreadableOut.bCapsFail = true;
+  rig.Driver().AddInDevice("Zulu In");
+  rig.Driver().AddInDevice("Mike In", unreadableIn);
+  rig.Driver().AddInDevice("Alpha In");
+  rig.Driver().AddOutDevice("Zulu Out", unreadableOut);
+  rig.Driver().AddOutDevice("Mike Out");
+  rig.Driver().AddOutDevice("Alpha Out");
+  StartToPortError(rig);
+
+  const fw::HWND hDlg = OpenPortDialog(rig);
+  ASSERT_NE(hDlg, 0);
+  EXPECT_EQ(rig.View().ComboItems(hDlg, IDC_IN_PORT),
+            (std::vector<std::string>{"Zulu In", "(unavailable device 1)", "Alpha In"}));
+  EXPECT_EQ(rig.View().ComboItems(hDlg, IDC_OUT_PORT),
+            (std::vector<std::string>{"(unavailable device 0)", "Mike Out", "Alpha Out"}));
+  Choose(rig, hDlg, IDC_IN_PORT, 2);
+  Choose(rig, hDlg, IDC_OUT_PORT, 2);
+  Press(rig, hDlg, fw::IDOK);
+  ASSERT_TRUE(rig.RunUntil([&] { return rig.SawCommand(ID_STEP_SEND_INQUIRY); }, 60'000));
+  EXPECT_EQ(rig.Dlg()->m_pMidi->GetInDevice(), 2);
+  EXPECT_EQ(rig.Dlg()->m_pMidi->GetOutDevice(), 2);
+  EXPECT_EQ(CountNotes(rig, std::string(TXT_MIDI_IN_OPENED) + "Alpha In"), 1u);
+}
+
 // The first run loads the package and times out waiting for the set-device reply. Meanwhile a new
 // package is put in place; MIDI Port starts again from the inquiry, reads it and installs it.
 TEST(PortSelect, AfterATimeOutMidiPortRunsAgainFromTheInquiryReloadingThePackage) {

@@ -333,6 +333,8 @@ TEST(ScriptRun, OpenDataFileWithoutSuchEntryTellsAndGoesOn) {
   ASSERT_TRUE(run.RunToBox());
   EXPECT_EQ(run.OpenBoxText(), TXT_COMPLETED);
   EXPECT_EQ(run.Count(ID_MARK_MODEL_NAME), 2u);  // MODEL_NAME ran, then the completion's marker
+  // The window says completed as ever; scripts are told that an entry is missing.
+  EXPECT_EQ(run.m_rig.Dlg()->Outcome(), EOutcome::CompletedWithErrors);
 }
 
 TEST(ScriptRun, OpenDataFileBeyondTheTableIsAScriptError) {

@@ -82,7 +82,7 @@ TEST(Startup, CancelAtTheSecondQuestionClosesTheWindowByItself) {
 TEST(Startup, SecondCopyEndsAtOnceWithoutAWord) {
   CTestRig rig;
   fw::CSingleInstanceLock other;
-  ASSERT_TRUE(other.Acquire(INSTANCE_LOCK_NAME, rig.Folder().string()));
+  ASSERT_EQ(other.Acquire(INSTANCE_LOCK_NAME, rig.Folder().string()), fw::ELock::Ok);
   ASSERT_TRUE(rig.RunToEnd(1000));
   EXPECT_TRUE(rig.App().WasSecondCopy());
   EXPECT_TRUE(rig.View().Events().empty());

@@ -1,6 +1,9 @@
 // Whole-file reads and the single-instance lock.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 
@@ -34,18 +37,50 @@ TEST(Kernel, ReadsAWholeFileOrSaysWhyNot) {
 
 TEST(Kernel, OnlyOneHolderOfTheLockAtATime) {
   const CTempFolder temp("velda-kernel");
-  const auto& dir = temp.Path();
-  EXPECT_FALSE(fw::CSingleInstanceLock::IsHeldElsewhere("hSornHandle", dir.string()));
+  const std::string strScope = temp.Path().string();
+  EXPECT_EQ(fw::CSingleInstanceLock::Probe("hSornHandle", strScope), fw::ELock::Ok);
   {
     fw::CSingleInstanceLock first;
-    ASSERT_TRUE(first.Acquire("hSornHandle", dir.string()));
-    EXPECT_TRUE(fw::CSingleInstanceLock::IsHeldElsewhere("hSornHandle", dir.string()));
+    ASSERT_EQ(first.Acquire("hSornHandle", strScope), fw::ELock::Ok);
+    EXPECT_EQ(fw::CSingleInstanceLock::Probe("hSornHandle", strScope), fw::ELock::HeldElsewhere);
     fw::CSingleInstanceLock second;
-    EXPECT_FALSE(second.Acquire("hSornHandle", dir.string()));
+    EXPECT_EQ(second.Acquire("hSornHandle", strScope), fw::ELock::HeldElsewhere);
+    // Another scope is another lock: runs in other folders never meet.
+    fw::CSingleInstanceLock other;
+    EXPECT_EQ(other.Acquire("hSornHandle", strScope + "-other"), fw::ELock::Ok);
   }
   // Released with its holder, as a mutex is when its process ends.
   fw::CSingleInstanceLock third;
-  EXPECT_TRUE(third.Acquire("hSornHandle", dir.string()));
+  EXPECT_EQ(third.Acquire("hSornHandle", strScope), fw::ELock::Ok);
+}
+
+// A scope too long for a socket address still names a lock of its own.
+TEST(Kernel, LongScopesAreLocksOfTheirOwn) {
+  const std::string strLong(300, 'a');
+  EXPECT_LE(fw::LockAddress("hSornHandle", strLong + "1").size(), 107u);
+  EXPECT_NE(fw::LockAddress("hSornHandle", strLong + "1"), fw::LockAddress("hSornHandle", strLong + "2"));
+  fw::CSingleInstanceLock a;
+  ASSERT_EQ(a.Acquire("hSornHandle", strLong + "1"), fw::ELock::Ok);
+  EXPECT_EQ(fw::CSingleInstanceLock::Probe("hSornHandle", strLong + "1"), fw::ELock::HeldElsewhere);
+  EXPECT_EQ(fw::CSingleInstanceLock::Probe("hSornHandle", strLong + "2"), fw::ELock::Ok);
+}
+
+// With no file descriptor left the lock cannot be had at all: that is told apart from another
+// holder, with the system's reason.
+TEST(Kernel, NoLockAtAllIsNotASecondCopy) {
+  rlimit old{};
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &old), 0);
+  const int nFree = ::dup(0);  // the lowest free descriptor
+  ASSERT_GE(nFree, 0);
+  ::close(nFree);
+  rlimit low = old;
+  low.rlim_cur = static_cast<rlim_t>(nFree);
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+  fw::CSingleInstanceLock lock;
+  const fw::ELock eResult = lock.Acquire("hSornHandle", "velda-no-fd-" + std::to_string(::getpid()));
+  ::setrlimit(RLIMIT_NOFILE, &old);
+  EXPECT_EQ(eResult, fw::ELock::Unavailable);
+  EXPECT_EQ(lock.Error(), "Too many open files");
 }
 
 }  // namespace

@@ -168,6 +168,7 @@ void CInstallerDlg::ExecOpenDataFile() {
       PostStep(ID_MARK_DATA_FILE_OPENED);
     } else {
       fw::AfxMessageBox(TXT_DATA_FILE_OPEN_ERROR, BOX_EXCLAMATION);
+      m_bEntryMissing = true;  // the run goes on, but cannot end as plainly completed
     }
   }
   // A filled slot is rewound: its next upload starts again from its first byte.

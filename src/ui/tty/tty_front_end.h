@@ -1,7 +1,8 @@
-// The terminal front end. On a terminal the status line and the two bars are redrawn in place;
-// otherwise every visible change is one plain line; with JSON every change is one JSON object per
-// line. Message boxes become prompts, the MIDI Port Select dialog a numbered menu, and the main
-// window's buttons commands typed on a line.
+// The terminal front end's interaction core. Message boxes become prompts, the MIDI Port Select
+// dialog a numbered menu, and the main window's buttons commands typed on a line; --yes answers
+// through the one --yes policy. How it looks is the renderer's: on a terminal the status line and
+// the two bars are redrawn in place; otherwise every visible change is one plain line; with JSON
+// every change is one JSON object per line.
 //
 // Threads: the view calls come from the installer's thread; typed lines come from a reader
 // thread (OnInputLine, OnInputEnd) and Ctrl-C from a signal thread (RequestClose). Answers go back
@@ -12,7 +13,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <deque>
-#include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -21,6 +22,9 @@
 #include "fw/msgloop.h"
 #include "fw/view.h"
 #include "shell/outcome.h"
+#include "ui/tty/tty_renderer.h"
+#include "ui/tty/tty_scene.h"
+#include "ui/tty/yes_policy.h"
 
 namespace velda::tty {
 
@@ -30,9 +34,6 @@ struct CTtyOptions {
   bool bAutoYes = false;   // answer every box OK and close the window after a failure (--yes)
   int nBarWidth = 30;
 };
-
-// A failure after which the window waits for the user, who can only close it: what --yes closes.
-bool LeavesWindowWaiting(EOutcome eOutcome);
 
 class CTtyFrontEnd : public fw::CFrontEnd {
  public:
@@ -79,69 +80,40 @@ class CTtyFrontEnd : public fw::CFrontEnd {
   void CloseMessageBox(int nBoxId, int nAnswer) override;
 
  private:
-  struct CWindow {
-    int nTemplate = 0;
-    std::string strCaption;
-    bool bShown = false;
-    std::map<int, fw::CControlState> controls;
-  };
-  struct CBox {
-    int nId = 0;
-    fw::UINT uType = 0;
-    bool bAnswered = false;  // an answer was posted; the box closes when the loop takes it
-  };
-  // The port menu: first the input list, then the output list, then OK.
-  struct CMenu {
-    fw::HWND hWnd = 0;
-    enum class EStage { Off, In, Out, Done } eStage = EStage::Off;
-    int nInPick = -1;  // -1: keep the preselected entry
-  };
   enum class EClose { None, CloseButton, CloseBox };
 
   // All below: m_mx held.
-  void Emit(const std::string& strLine);
-  void EmitJson(const std::string& strObject);
-  std::uint64_t Now() const { return m_loop.Now(); }
-  CWindow* MainWindow();
-  const CWindow* MainWindow() const;
-  bool MainWaitsForUser() const;
-  void AnswerBox(CBox& box, int nAnswer, const char* pszBy);
-  void AnswerBoxAsNobody(CBox& box);
-  void HandleMenuLine(std::string_view strLine);
-  void ShowMenuList(int nId, const char* pszTitle);
-  void FinishMenu(bool bOk, int nOutPick);
+  bool MainWaitsForUser() const { return m_scene.MainWaitsForUser(); }
+  void AnswerBox(CTtyBox& box, int nAnswer, const char* pszBy);
+  void AnswerBoxAsNobody(CTtyBox& box);
   void HandleWindowLine(std::string_view strLine);
   // Something waits for a line now: an open box, the menu, or the main window's buttons.
   bool PromptOpen() const;
   void HandleLine(std::string_view strLine);
   void DrainTypeAhead();
-  void ReportControl(const CWindow& w, const fw::CControlState& ctl, const fw::CControlState* pOld);
+  void ReportControl(const CTtyWindow& w, const fw::CControlState& ctl, const fw::CControlState* pOld);
   void ShowCommandsHint();
-  // The live block: two bars and the status line. On a terminal it is redrawn in place; Freeze
-  // leaves it where it is, so that what follows (a box, the menu) is printed below it.
-  std::vector<std::string> LiveLines() const;
-  void Redraw();
-  void Freeze();
   void Wake();
   void WakeLoop();
+  // The port menu (tty_port_menu.cpp).
+  void OpenMenu(const CTtyWindow& w);
+  void HandleMenuLine(std::string_view strLine);
+  void ShowMenuList(int nId, const char* pszTitle);
+  void FinishMenu(bool bOk, int nOutPick);
 
   fw::CMsgLoop& m_loop;
-  std::FILE* m_pOut;
   const CTtyOptions m_opt;
+  std::unique_ptr<CTtyRenderer> m_pRenderer;
+  std::unique_ptr<CYesPolicy> m_pYes;  // with --yes
 
   mutable std::mutex m_mx;
   std::condition_variable m_cv;
-  std::map<fw::HWND, CWindow> m_windows;
-  fw::HWND m_hMain = 0;
-  std::vector<CBox> m_aBoxes;            // open boxes, innermost last
+  CTtyScene m_scene;
   std::deque<std::string> m_aTypeAhead;  // lines that came before the prompt they answer
-  CMenu m_menu;
   EClose m_eClose = EClose::None;
   bool m_bInputEnded = false;
   bool m_bStopped = false;
   std::uint64_t m_nInputSeq = 0;  // counts what the user did, for OnIdle's wait
-  std::size_t m_nDrawnLines = 0;  // lines of the live block on the screen (terminal)
-  std::vector<std::string> m_aDrawn;
   bool m_bHintShown = false;
   bool m_bCommandPending = false;  // a button was pressed and the loop has not been idle since
 };

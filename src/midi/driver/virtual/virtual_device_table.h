@@ -21,12 +21,14 @@ struct CVirtualInOptions {
   bool bConfirmOpen = true;           // MIM_OPEN is reported
   bool bConfirmClose = true;          // MIM_CLOSE is reported
   bool bCloseFails = false;           // midiInClose gives MMSYSERR_ERROR and the handle stays open
+  bool bCapsFail = false;             // midiInGetDevCaps gives MMSYSERR_NODRIVER
   std::uint32_t nOpenConfirmMs = 0;   // 0: MIM_OPEN inside midiInOpen; else this much later
   std::uint32_t nCloseConfirmMs = 0;  // 0: MIM_CLOSE inside midiInClose; else this much later
 };
 
 struct CVirtualOutOptions {
   bool bHeldElsewhere = false;  // every open gives MMSYSERR_ALLOCATED
+  bool bCapsFail = false;       // midiOutGetDevCaps gives MMSYSERR_NODRIVER
   bool bHoldMessages = false;   // each message stays with the driver (header not done) ...
   std::uint32_t nHoldMs = 0;    // ... for this long, or until ReleaseOutMessages when 0
 };
@@ -120,6 +122,9 @@ MMRESULT GetCaps(TDevices& aDevices, UINT_PTR uDeviceId, TCaps* pCaps, UINT cbCa
   const auto* pDev = DeviceByNumber(aDevices, uDeviceId);
   if (pDev == nullptr) {
     return MMSYSERR_BADDEVICEID;
+  }
+  if (pDev->opt.bCapsFail) {
+    return MMSYSERR_NODRIVER;
   }
   *pCaps = TCaps{};
   pCaps->vDriverVersion = 0x0100;
