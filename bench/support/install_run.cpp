@@ -159,6 +159,12 @@ std::string CheckMemory(const CSimInstrument& instrument, const CBenchPlan& plan
   return {};
 }
 
+std::uint64_t InstrumentHeldBytes(const CSimInstrument& instrument) {
+  std::uint64_t n = 0;
+  for (const auto& [nDevice, bank] : instrument.Memory().Devices()) n += bank.HeldBytes();
+  return n;
+}
+
 // On the virtual clock, with an instrument that answers at once, time passes only in the mandated
 // pauses: anything more is a wait that should not have happened (a time-out tick, a resend, a
 // busy wait). "" when the two agree.
@@ -208,6 +214,7 @@ CRunReport RunInstall(const CRunSetup& setup) {
   fw::CScheduler& scheduler = bReal ? static_cast<fw::CScheduler&>(*pDeviceThread) : loop;
 
   CVirtualMidiDriver driver(scheduler);
+  driver.SetKeepOutMessages(false);  // the run counts its messages through the observer
   CObservedMidiDriver observed(driver);
   SetMidiDriver(&observed);
   CInstrumentConfig config;
@@ -240,7 +247,13 @@ CRunReport RunInstall(const CRunSetup& setup) {
   std::uint64_t nEntriesLoaded = 0;
   std::uint64_t nPortsChanged = 0;
   CInstallerApp* pAppRaw = pApp.get();
+  const std::uint64_t nHeapBefore = HeapInUseBytes() - InstrumentHeldBytes(pHosted->Instrument());
+  CPeak installerHeap;
   loop.SetDispatchObserver([&, pAppRaw](fw::HWND h, fw::UINT msg, fw::WPARAM wParam, fw::LPARAM) {
+    if (setup.bHeapShare) {
+      const std::uint64_t nHeld = HeapInUseBytes() - InstrumentHeldBytes(pHosted->Instrument());
+      installerHeap.Sample(nHeld > nHeapBefore ? nHeld - nHeapBefore : 0);
+    }
     if (msg != fw::WM_COMMAND || h != pAppRaw->GetMainHwnd()) return;
     const fw::UINT nId = fw::LOWORD(wParam);
     if (nId == ID_MARK_DATA_FILE_OPENED) ++nEntriesLoaded;
@@ -265,6 +278,8 @@ CRunReport RunInstall(const CRunSetup& setup) {
   }
   if (pDeviceThread != nullptr) pDeviceThread->Stop();  // the ports are closed: nothing more to deliver
   r.nDispatched = loop.DispatchCount();
+  r.nInstallerPeakBytes = installerHeap.Peak();
+  r.nInstrumentBytes = InstrumentHeldBytes(pHosted->Instrument());
 
   const CSimInstrument& instrument = pHosted->Instrument();
   const CInstrumentStats& stats = instrument.Stats();
