@@ -1,7 +1,8 @@
 // The installation benchmark. Installs a package into the simulated instrument, which answers at
 // once, and reports:
 //  - on the virtual clock, for a large entry (16 MiB by default): the CPU time per data packet
-//    and per MiB, and the peak resident memory of the process;
+//    and per MiB, the peak resident memory of the process, and the installer's own share of the
+//    heap (what it holds beyond the simulated instrument's memory);
 //  - on the real clock, for a small entry (1 MiB by default): the wall-clock time divided by the
 //    sum of the pauses the protocol mandates for that very run.
 // Every run is checked (completion, message counts, the instrument's memory) before its figures
@@ -26,6 +27,7 @@ using velda::bench::CRunSetup;
 constexpr double kGoalCpuPerPacketUs = 50.0;
 constexpr double kGoalRealTimeRatio = 1.02;
 constexpr double kMiB = 1024.0 * 1024.0;
+constexpr double kGoalShareSlackMiB = 8.0;
 
 struct COptions {
   std::uint32_t nVirtualMiB = 16;
@@ -105,6 +107,11 @@ std::string CpuModel() {
   return "unknown";
 }
 
+// The bytes of the package file the plan makes: the script, then the one entry.
+std::uint64_t PackageBytes(const velda::bench::CBenchPlan& plan) {
+  return 4 + velda::bench::BenchScript(plan).size() + 4 + plan.strEntryName.size() + 4 + std::uint64_t{plan.nEntrySize};
+}
+
 const char* Verdict(bool bMet) { return bMet ? "met" : "MISSED"; }
 
 void PrintRun(const char* pszTitle, const CRunReport& r) {
@@ -149,9 +156,23 @@ bool RunVirtual(const COptions& opt, bool& bGoalMet) {
               aCpu.front() / static_cast<double>(nPackets) * 1e6, kGoalCpuPerPacketUs, Verdict(bGoalMet));
   std::printf("  CPU per MiB: %.2f ms (median)\n", dPerMiBMs);
   const std::uint64_t nPeakKiB = velda::bench::PeakRssKiB();
-  std::printf("  peak resident memory of the process: %llu KiB (%.1f MiB; %llu KiB before the first run)\n\n",
+  std::printf("  peak resident memory of the process: %llu KiB (%.1f MiB; %llu KiB before the first run)\n",
               static_cast<unsigned long long>(nPeakKiB), static_cast<double>(nPeakKiB) / 1024.0,
               static_cast<unsigned long long>(nRssBeforeKiB));
+
+  // One more run, sampling the heap at every dispatch, for the installer's own share of it.
+  setup.bHeapShare = true;
+  const CRunReport share = velda::bench::RunInstall(setup);
+  PrintRun("heap-sampling run", share);
+  if (!share.bOk) return false;
+  const double dPackage = static_cast<double>(PackageBytes(setup.plan));
+  const double dShare = static_cast<double>(share.nInstallerPeakBytes);
+  const bool bShareMet = dShare <= dPackage + kGoalShareSlackMiB * kMiB;
+  std::printf("  the installer's own share of the heap at its peak: %.1f MiB = %.3f x the package (%.1f MiB)\n",
+              dShare / kMiB, dShare / dPackage, dPackage / kMiB);
+  std::printf("    goal <= 1 x package + %.0f MiB: %s; the simulated instrument's memory at the end: %.1f MiB\n\n",
+              kGoalShareSlackMiB, Verdict(bShareMet), static_cast<double>(share.nInstrumentBytes) / kMiB);
+  bGoalMet = bGoalMet && bShareMet;
   return true;
 }
 

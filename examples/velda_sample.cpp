@@ -8,11 +8,16 @@
 #include <cstdio>
 #include <fstream>
 #include <map>
+#include <span>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "fw/kernel.h"
 #include "instrument/instrument_memory.h"
+#include "script/package_check.h"
+#include "script/package_reader.h"
+#include "script/package_writer.h"
 
 namespace {
 
@@ -72,53 +77,17 @@ Bytes Generate(std::size_t n, std::uint32_t nSeed) {
   return a;
 }
 
-void PutU32(Bytes& out, std::uint32_t n) {
-  for (int nShift = 24; nShift >= 0; nShift -= 8) out.push_back(static_cast<std::uint8_t>(n >> nShift));
-}
-
-std::uint32_t GetU32(const Bytes& a, std::size_t nPos) {
-  return (std::uint32_t{a[nPos]} << 24) | (std::uint32_t{a[nPos + 1]} << 16) | (std::uint32_t{a[nPos + 2]} << 8) |
-         std::uint32_t{a[nPos + 3]};
-}
-
-// The package layout: script length, the script inverted, then per entry: name length, the name
-// inverted, data length, the data.
-Bytes BuildPackage(const std::string& strScript, const std::vector<CEntry>& aEntries) {
-  Bytes out;
-  PutU32(out, static_cast<std::uint32_t>(strScript.size()));
-  for (const char c : strScript) out.push_back(static_cast<std::uint8_t>(~static_cast<unsigned char>(c)));
-  for (const CEntry& e : aEntries) {
-    PutU32(out, static_cast<std::uint32_t>(e.strName.size()));
-    for (const char c : e.strName) out.push_back(static_cast<std::uint8_t>(~static_cast<unsigned char>(c)));
-    PutU32(out, static_cast<std::uint32_t>(e.aData.size()));
-    out.insert(out.end(), e.aData.begin(), e.aData.end());
-  }
-  return out;
-}
-
-bool Fail(std::string& strError, const std::string& strWhy) {
-  strError = strWhy;
-  return false;
-}
-
-bool ReadPackageEntries(const Bytes& a, std::map<std::string, Bytes>& entries, std::string& strError) {
-  if (a.size() < 4) return Fail(strError, "shorter than its script length");
-  std::size_t nPos = 4 + static_cast<std::size_t>(GetU32(a, 0));
-  while (nPos < a.size()) {
-    if (nPos + 4 > a.size()) return Fail(strError, "an entry's name length passes the end");
-    const std::size_t nName = GetU32(a, nPos);
-    nPos += 4;
-    if (nPos + nName + 4 > a.size()) return Fail(strError, "an entry's name passes the end");
-    std::string strName;
-    for (std::size_t i = 0; i < nName; ++i) strName += static_cast<char>(~a[nPos + i]);
-    nPos += nName;
-    const std::size_t nData = GetU32(a, nPos);
-    nPos += 4;
-    if (nPos + nData > a.size()) return Fail(strError, "the data of " + strName + " passes the end");
-    entries.emplace(Lower(strName), Bytes(a.begin() + static_cast<std::ptrdiff_t>(nPos),
-                                          a.begin() + static_cast<std::ptrdiff_t>(nPos + nData)));
-    nPos += nData;
-  }
+// The data of the entry named strLower (lower case) in the package image; false when it has none.
+bool FindEntryData(std::span<const std::uint8_t> aImage, const std::string& strLower,
+                   std::span<const std::uint8_t>& aData) {
+  fw::UINT nPos = 0;
+  fw::UINT nScriptLen = 0;
+  velda::ReadBigEndianU32(aImage, nPos, nScriptLen);
+  const velda::CEntryLookup found = velda::FindPackageEntry(aImage, nPos + nScriptLen, fw::CString(strLower));
+  fw::UINT nDataPos = found.nPos;
+  fw::UINT nSize = 0;
+  if (!found.bFound || !velda::ReadBigEndianU32(aImage, nDataPos, nSize)) return false;
+  aData = aImage.subspan(nDataPos, nSize);  // the package passed its check: the data lies inside
   return true;
 }
 
@@ -149,11 +118,11 @@ int Make(const std::string& strDir, const std::string& strPackage) {
     e.aData = Generate(nSize, nSeed);
     aEntries.push_back(std::move(e));
   }
-  const Bytes aPackage = BuildPackage(strCrLf, aEntries);
-  std::ofstream out(strPackage, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(aPackage.data()), static_cast<std::streamsize>(aPackage.size()));
-  if (!out) {
-    std::fprintf(stderr, "velda-sample: cannot write %s\n", strPackage.c_str());
+  std::vector<velda::CPackageEntry> aParts;
+  for (const CEntry& e : aEntries) aParts.push_back({e.strName, e.aData});
+  const velda::CPackageWrite written = velda::WritePackageFile(strPackage, strCrLf, aParts);
+  if (!written.IsOk()) {
+    std::fprintf(stderr, "velda-sample: %s: %s\n", strPackage.c_str(), written.strError.c_str());
     return 1;
   }
   std::size_t nData = 0;
@@ -164,17 +133,17 @@ int Make(const std::string& strDir, const std::string& strPackage) {
 }
 
 int Check(const std::string& strDir, const std::string& strPackage, const std::string& strDump) {
-  std::string strText;
-  if (!ReadFile(strPackage, strText)) {
-    std::fprintf(stderr, "velda-sample: cannot read %s\n", strPackage.c_str());
+  const fw::CFileResult file = fw::ReadWholeFile(strPackage);
+  if (!file.bOk) {
+    std::fprintf(stderr, "velda-sample: cannot read %s: %s\n", strPackage.c_str(), file.strError.c_str());
     return 2;
   }
-  std::map<std::string, Bytes> entries;
+  const velda::CPackageCheck check = velda::CheckPackage(file.aData);
+  if (!check.IsSound()) {
+    std::fprintf(stderr, "velda-sample: %s: %s\n", strPackage.c_str(), check.strDescription.c_str());
+    return 2;
+  }
   std::string strError;
-  if (!ReadPackageEntries(Bytes(strText.begin(), strText.end()), entries, strError)) {
-    std::fprintf(stderr, "velda-sample: %s: %s\n", strPackage.c_str(), strError.c_str());
-    return 2;
-  }
   std::string strLayout;
   if (!ReadFile(strDir + "/layout.txt", strLayout)) {
     std::fprintf(stderr, "velda-sample: cannot read %s/layout.txt\n", strDir.c_str());
@@ -191,9 +160,9 @@ int Check(const std::string& strDir, const std::string& strPackage, const std::s
     std::istringstream in(s);
     CPlacement p;
     in >> p.nDevice >> std::hex >> p.nAddress >> p.strEntry >> p.nOffset >> p.nLength;
-    const auto it = entries.find(Lower(p.strEntry));
-    if (!in || it == entries.end() || std::uint64_t{p.nOffset} + p.nLength > it->second.size() ||
-        p.nDevice > velda::kMaxDeviceNumber) {
+    std::span<const std::uint8_t> aEntry;
+    if (!in || !FindEntryData(file.aData, Lower(p.strEntry), aEntry) ||
+        std::uint64_t{p.nOffset} + p.nLength > aEntry.size() || p.nDevice > velda::kMaxDeviceNumber) {
       std::fprintf(stderr, "velda-sample: layout.txt: cannot use \"%s\"\n", s.c_str());
       return 2;
     }
@@ -204,7 +173,7 @@ int Check(const std::string& strDir, const std::string& strPackage, const std::s
     if (pBank != nullptr && pBank->AllWritten(p.nAddress, p.nLength)) {
       pBank->Read(p.nAddress, aGot.data(), aGot.size());
       nDiffer = 0;
-      for (std::size_t i = 0; i < aGot.size(); ++i) nDiffer += aGot[i] != it->second[p.nOffset + i] ? 1 : 0;
+      for (std::size_t i = 0; i < aGot.size(); ++i) nDiffer += aGot[i] != aEntry[p.nOffset + i] ? 1 : 0;
     }
     std::printf("  device %u, %08X..%08X: %-12s %s\n", p.nDevice, p.nAddress, p.nAddress + p.nLength - 1,
                 p.strEntry.c_str(), nDiffer == 0 ? "matches" : "DIFFERS");

@@ -156,6 +156,12 @@ std::string CheckMemory(const CSimInstrument& instrument, const CBenchPlan& plan
   return {};
 }
 
+std::uint64_t InstrumentHeldBytes(const CSimInstrument& instrument) {
+  std::uint64_t n = 0;
+  for (const auto& [nDevice, bank] : instrument.Memory().Devices()) n += bank.HeldBytes();
+  return n;
+}
+
 // On the virtual clock, with an instrument that answers at once, time passes only in the mandated
 // pauses: anything more is a wait that should not have happened (a time-out tick, a resend, a
 // busy wait). "" when the two agree.
@@ -202,6 +208,7 @@ CRunReport RunInstall(const CRunSetup& setup) {
   fw::CMsgLoop loop(setup.eClock);
   CVirtualSetupOptions virtualOpt;
   virtualOpt.instrument.nLatencyMs = 0;
+  virtualOpt.bKeepOutMessages = false;  // the run counts its messages through the observer
   // No restart into update mode: the only pauses are then the protocol's own, and no port
   // recovery (20 s of pauses and a device-settle timer) enters the figures.
   virtualOpt.instrument.bRestartOnModeOn = false;
@@ -223,7 +230,13 @@ CRunReport RunInstall(const CRunSetup& setup) {
   std::uint64_t nEntriesLoaded = 0;
   std::uint64_t nPortsChanged = 0;
   CInstallerApp* pAppRaw = pApp.get();
+  const std::uint64_t nHeapBefore = HeapInUseBytes() - InstrumentHeldBytes(pVirtual->Instrument()->Instrument());
+  CPeak installerHeap;
   loop.SetDispatchObserver([&, pAppRaw](fw::HWND h, fw::UINT msg, fw::WPARAM wParam, fw::LPARAM) {
+    if (setup.bHeapShare) {
+      const std::uint64_t nHeld = HeapInUseBytes() - InstrumentHeldBytes(pVirtual->Instrument()->Instrument());
+      installerHeap.Sample(nHeld > nHeapBefore ? nHeld - nHeapBefore : 0);
+    }
     if (msg != fw::WM_COMMAND || h != pAppRaw->GetMainHwnd()) return;
     const fw::UINT nId = fw::LOWORD(wParam);
     if (nId == ID_MARK_DATA_FILE_OPENED) ++nEntriesLoaded;
@@ -249,6 +262,8 @@ CRunReport RunInstall(const CRunSetup& setup) {
   std::string strNoDump;
   pVirtual->Finish(strNoDump, r.strProblem);  // the ports are closed: nothing more to deliver
   r.nDispatched = loop.DispatchCount();
+  r.nInstallerPeakBytes = installerHeap.Peak();
+  r.nInstrumentBytes = InstrumentHeldBytes(pVirtual->Instrument()->Instrument());
 
   const CSimInstrument& instrument = pVirtual->Instrument()->Instrument();
   const CInstrumentStats& stats = instrument.Stats();

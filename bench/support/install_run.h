@@ -29,6 +29,9 @@ struct CRunSetup {
   // the benchmark's own (latency 0, no restart into update mode): faults, to see that a broken
   // run is caught. The figures are defined for an instrument that answers at once.
   std::vector<std::string> aInstrumentSettings;
+  // Samples the heap at every dispatch of the loop to find the installer's own share of memory
+  // (costs CPU: the figures of CPU time are not taken from such a run).
+  bool bHeapShare = false;
 };
 
 struct CRunReport {
@@ -50,6 +53,11 @@ struct CRunReport {
   double dRoundTripSeconds = 0;
   double dAfterReplySeconds = 0;
   std::uint64_t nAfterReplyGaps = 0;  // replies followed by a request
+  // With bHeapShare: the largest heap the installer held beyond what it held at its start, that
+  // is the heap in use less the simulated instrument's memory, sampled at every dispatch; and the
+  // instrument's memory at the end.
+  std::uint64_t nInstallerPeakBytes = 0;
+  std::uint64_t nInstrumentBytes = 0;
 };
 
 CRunReport RunInstall(const CRunSetup& setup);

@@ -1,5 +1,6 @@
 #include "support/process_usage.h"
 
+#include <malloc.h>
 #include <sys/resource.h>
 
 #include <chrono>
@@ -33,6 +34,11 @@ std::uint64_t CurrentRssKiB() {
     if (strLine.rfind("VmRSS:", 0) == 0) return std::strtoull(strLine.c_str() + 6, nullptr, 10);
   }
   return 0;
+}
+
+std::uint64_t HeapInUseBytes() {
+  const struct mallinfo2 mi = ::mallinfo2();
+  return static_cast<std::uint64_t>(mi.uordblks) + static_cast<std::uint64_t>(mi.hblkhd);
 }
 
 }  // namespace velda::bench

@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
+#include <string>
 
 #include "fw/kernel.h"
 
@@ -87,7 +89,14 @@ CFileResult ReadWholeFile(const std::string& strPath) {
     ::close(fd);
     return r;
   }
-  r.aData.resize(static_cast<std::size_t>(st.st_size));
+  try {
+    r.aData.resize(static_cast<std::size_t>(st.st_size));
+  } catch (const std::bad_alloc&) {
+    // A file larger than the memory left: a failure to report, not to throw across the layers.
+    r.strError = std::string(std::strerror(ENOMEM)) + " for its " + std::to_string(st.st_size) + " bytes";
+    ::close(fd);
+    return r;
+  }
   std::size_t nDone = 0;
   while (nDone < r.aData.size()) {
     const ssize_t n = ::read(fd, r.aData.data() + nDone, r.aData.size() - nDone);

@@ -90,9 +90,11 @@ bool DumpHexFolder(const std::string& strDir, const CInstrumentMemory& memory, s
   }
   for (const auto& [nDevice, bank] : memory.Devices()) {
     const fs::path path = fs::path(strDir) / sim::HexFileName(nDevice);
-    const std::string strText = sim::FormatIntelHex(bank);
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(strText.data(), static_cast<std::streamsize>(strText.size()));
+    // Written as it is formatted: the text of a large memory is several times its size.
+    sim::WriteIntelHex(bank, [&file](std::string_view strPiece) {
+      file.write(strPiece.data(), static_cast<std::streamsize>(strPiece.size()));
+    });
     file.close();
     if (!file) {
       strError = path.string() + ": cannot be written";

@@ -68,8 +68,10 @@ bool Fail(std::size_t nLine, const std::string& strReason, std::string& strError
 
 }  // namespace
 
-std::string FormatIntelHex(const CSparseMemory& memory) {
+void WriteIntelHex(const CSparseMemory& memory, const std::function<void(std::string_view)>& fnPut) {
+  constexpr std::size_t kFlushAt = 16 * 1024;
   std::string str;
+  str.reserve(kFlushAt + 64);
   std::uint32_t nUpper = 0;
   memory.ForEachRun([&](std::uint32_t nAddress, const std::uint8_t* p, std::size_t n) {
     while (n > 0) {
@@ -84,9 +86,19 @@ std::string FormatIntelHex(const CSparseMemory& memory) {
       nAddress += static_cast<std::uint32_t>(nChunk);
       p += nChunk;
       n -= nChunk;
+      if (str.size() >= kFlushAt) {
+        fnPut(str);
+        str.clear();
+      }
     }
   });
   AppendRecord(kRecEnd, 0, nullptr, 0, str);
+  fnPut(str);
+}
+
+std::string FormatIntelHex(const CSparseMemory& memory) {
+  std::string str;
+  WriteIntelHex(memory, [&str](std::string_view strPiece) { str += strPiece; });
   return str;
 }
 

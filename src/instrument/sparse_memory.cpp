@@ -1,6 +1,7 @@
 #include "instrument/sparse_memory.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace velda {
 namespace {
@@ -107,6 +108,12 @@ std::uint64_t CSparseMemory::Sum(std::uint32_t nAddress, std::uint64_t n) const 
     nAt += nChunk;
   }
   return nSum;
+}
+
+std::uint64_t CSparseMemory::HeldBytes() const {
+  // A map node: the page, its key, three links and a colour, and the allocator's chunk header.
+  constexpr std::uint64_t kNode = sizeof(std::pair<const std::uint32_t, CPage>) + 4 * sizeof(void*) + 16;
+  return m_aPages.size() * kNode;
 }
 
 std::uint64_t CSparseMemory::WrittenCount() const {

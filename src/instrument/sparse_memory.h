@@ -32,6 +32,9 @@ class CSparseMemory {
   std::uint64_t Sum(std::uint32_t nAddress, std::uint64_t n) const;
 
   std::uint64_t WrittenCount() const;
+  // About the heap this memory holds: its pages with their map nodes (a benchmark tells the
+  // instrument's memory from the installer's by it).
+  std::uint64_t HeldBytes() const;
   bool IsEmpty() const { return m_aPages.empty(); }
   void Clear() { m_aPages.clear(); }
 

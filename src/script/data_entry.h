@@ -1,8 +1,6 @@
 // One slot of the data-entry table: a named package entry loaded by OPEN_DATA_FILE.
 #pragma once
 
-#include <memory>
-
 #include "fw/cstring.h"
 #include "fw/types.h"
 
@@ -14,11 +12,11 @@ constexpr int ENTRY_SLOTS = 50;
 constexpr bool IsSlotIndex(long long n) { return n >= 0 && n < ENTRY_SLOTS; }
 
 struct CDataEntry {
-  fw::CString strName;                // lower-case name as the script gave it; empty: slot free
-  fw::UINT nSize = 0;                 // data length; 0: nothing loaded
-  std::unique_ptr<fw::BYTE[]> pData;  // the entry's bytes, owned by the slot
-  fw::UINT nPos = 0;                  // next byte to send
-  int nState = 0;                     // 2: to be written
+  fw::CString strName;              // lower-case name as the script gave it; empty: slot free
+  fw::UINT nSize = 0;               // data length; 0: nothing loaded
+  const fw::BYTE* pData = nullptr;  // the entry's bytes inside the package image (not a copy)
+  fw::UINT nPos = 0;                // next byte to send
+  int nState = 0;                   // 2: to be written
 };
 
 }  // namespace velda

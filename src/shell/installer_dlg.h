@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "fw/cstring.h"
+#include "fw/kernel.h"
 #include "fw/types.h"
 #include "fw/wnd.h"
 #include "protocol/block_plan.h"
@@ -78,7 +79,7 @@ class CInstallerDlg : public fw::CDialog {
   UINT m_nPacketCount = 0;
   UINT m_nPacketsSent = 0;
   std::unique_ptr<CMidiCtrl> m_pMidi;
-  std::unique_ptr<BYTE[]> m_pPackage;
+  std::vector<BYTE> m_aPackage;  // the package file as read; the data entries point into it
   CString m_strScript;
   CString m_strKeyword;
   CString m_strLine;
@@ -119,6 +120,8 @@ class CInstallerDlg : public fw::CDialog {
   UINT m_nRxLen = 0;                         // length of the reply in m_pRxBuf
   UINT m_nAreaBytes = 0;                     // bytes the last area reply carried
   bool m_bAreaReplyTaken = false;            // the pending area request was answered already
+  // How the package file is read: the file system unless a test puts a failing reader here.
+  std::function<fw::CFileResult(const std::string&)> m_fnReadPackage;
 
   // ---- Shell: dispatcher (steps 10122, 10123, 10130, 10301) ----
   int PostStep(UINT nId, LPARAM lParam = 0);
@@ -153,6 +156,7 @@ class CInstallerDlg : public fw::CDialog {
 
   // ---- Script: package ----
   void OnLoadPackage();
+  void LoadPackage();
   UINT ReadU32();
   UINT CopyBytes(BYTE* pDst, UINT n);
   BOOL FindEntry(const CString& strName);

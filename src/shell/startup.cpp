@@ -13,7 +13,7 @@ BOOL CInstallerDlg::OnInitDialog() {
   m_pTxBuf.reset();
   m_pMidi.reset();
   for (CDataEntry& e : m_aEntry) {
-    e.pData.reset();
+    e.pData = nullptr;
   }
 
   bool bConfirmed = true;
@@ -50,7 +50,7 @@ BOOL CInstallerDlg::OnInitDialog() {
   m_strKeyword = DEFAULT_KEYWORD;
   for (CDataEntry& e : m_aEntry) {
     e.nSize = 0;
-    e.pData.reset();
+    e.pData = nullptr;
   }
 
   m_pMidi = std::make_unique<CMidiCtrl>();
@@ -87,9 +87,9 @@ void CInstallerDlg::OnDestroy() {
   m_pAreaBuf.reset();
   m_pMidi.reset();  // closes both ports
   for (CDataEntry& e : m_aEntry) {
-    e.pData.reset();
+    e.pData = nullptr;
   }
-  m_pPackage.reset();
+  m_aPackage = {};  // frees the image, which the entries pointed into
 }
 
 void CInstallerDlg::OnInitAllProgress() {

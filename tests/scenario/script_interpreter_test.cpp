@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -167,6 +168,20 @@ TEST(ScriptRun, AnUnreadablePackageIsReportedAndStopsTheRun) {
   ASSERT_TRUE(run.RunToBox());
   const std::string strPrefix = "Package file " + run.m_rig.PackagePath().string() + " cannot be read:\r\n";
   EXPECT_EQ(run.OpenBoxText().substr(0, strPrefix.size()), strPrefix);
+  run.m_rig.AnswerBox(fw::IDOK);
+  run.m_rig.RunFor(60'000);
+  EXPECT_EQ(run.Count(ID_STEP_START_SCRIPT), 0u);
+}
+
+TEST(ScriptRun, RunningOutOfMemoryReadingThePackageIsAPackageErrorNotACrash) {
+  CScriptRun run;
+  ASSERT_NO_FATAL_FAILURE(run.Start("SET_UPDATE_MODE_ON\r\n", {}));
+  // The load step is posted, not run yet: the package is "too large" for the memory left.
+  run.m_rig.Dlg()->m_fnReadPackage = [](const std::string&) -> fw::CFileResult { throw std::bad_alloc(); };
+  ASSERT_TRUE(run.RunToBox());
+  EXPECT_EQ(run.OpenBoxText(), "Package file " + run.m_rig.PackagePath().string() +
+                                   " cannot be read:\r\nthere is not enough memory to hold it");
+  EXPECT_EQ(run.m_rig.Dlg()->Outcome(), EOutcome::PackageError);
   run.m_rig.AnswerBox(fw::IDOK);
   run.m_rig.RunFor(60'000);
   EXPECT_EQ(run.Count(ID_STEP_START_SCRIPT), 0u);
@@ -358,8 +373,8 @@ TEST(ScriptRun, OpenDataFileWhoseDataPassTheEndLeavesTheSlotFree) {
   ASSERT_TRUE(run.RunToAreaRequest(1));
   CInstallerDlg& dlg = *run.m_rig.Dlg();
   const fw::UINT nDataLen = dlg.m_nPackageSize - 6;  // the entry's data length field
-  ASSERT_EQ(dlg.m_pPackage[nDataLen + 3], 2);
-  dlg.m_pPackage[nDataLen + 3] = 3;
+  ASSERT_EQ(dlg.m_aPackage[nDataLen + 3], 2);
+  dlg.m_aPackage[nDataLen + 3] = 3;
   run.AnswerArea({1});
   ASSERT_TRUE(run.RunToBox());
   EXPECT_EQ(run.OpenBoxText(), TXT_DATA_FILE_OPEN_ERROR);

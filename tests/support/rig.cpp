@@ -1,31 +1,20 @@
 #include "support/rig.h"
 
+#include <gtest/gtest.h>
+
 #include <fstream>
+
+#include "script/package_writer.h"
 
 namespace velda::test {
 
-namespace {
-
-void PutU32(std::vector<std::uint8_t>& a, std::uint32_t v) {
-  a.push_back(static_cast<std::uint8_t>(v >> 24));
-  a.push_back(static_cast<std::uint8_t>(v >> 16));
-  a.push_back(static_cast<std::uint8_t>(v >> 8));
-  a.push_back(static_cast<std::uint8_t>(v));
-}
-
-}  // namespace
-
 std::vector<std::uint8_t> MakePackage(const std::string& strScript,
                                       const std::vector<std::pair<std::string, std::vector<std::uint8_t>>>& aEntries) {
+  std::vector<CPackageEntry> aParts;
+  for (const auto& [name, data] : aEntries) aParts.push_back({name, data});
   std::vector<std::uint8_t> a;
-  PutU32(a, static_cast<std::uint32_t>(strScript.size()));
-  for (char c : strScript) a.push_back(static_cast<std::uint8_t>(~static_cast<std::uint8_t>(c)));
-  for (const auto& [name, data] : aEntries) {
-    PutU32(a, static_cast<std::uint32_t>(name.size()));
-    for (char c : name) a.push_back(static_cast<std::uint8_t>(~static_cast<std::uint8_t>(c)));
-    PutU32(a, static_cast<std::uint32_t>(data.size()));
-    a.insert(a.end(), data.begin(), data.end());
-  }
+  const CPackageWrite r = BuildPackage(strScript, aParts, a);
+  EXPECT_TRUE(r.IsOk()) << r.strError;
   return a;
 }
 

@@ -154,13 +154,11 @@ void CInstallerDlg::ExecOpenDataFile() {
       // Data that would pass the end of the package is never loaded: the slot stays free rather
       // than holding bytes that were not in the file.
       if (FitsInPackage(m_nPackageSize, m_nPackagePos, nSize)) {
-        auto pData = std::make_unique<BYTE[]>(nSize);
-        if (CopyBytes(pData.get(), nSize) == nSize) {
-          entry.strName = strLower;
-          entry.nSize = nSize;
-          entry.pData = std::move(pData);
-          bLoaded = true;
-        }
+        entry.strName = strLower;
+        entry.nSize = nSize;
+        entry.pData = m_aPackage.data() + m_nPackagePos;
+        m_nPackagePos += nSize;
+        bLoaded = true;
       }
     }
     if (bLoaded) {
@@ -236,7 +234,7 @@ void CInstallerDlg::OnCompareArea() {
         m_pAreaBuf ? std::span<const BYTE>(m_pAreaBuf.get(), std::min(m_nAreaBytes, AREA_BUF_SIZE))
                    : std::span<const BYTE>();
     const std::span<const BYTE> aExpected =
-        entry.pData ? std::span<const BYTE>(entry.pData.get(), entry.nSize) : std::span<const BYTE>();
+        entry.pData != nullptr ? std::span<const BYTE>(entry.pData, entry.nSize) : std::span<const BYTE>();
     bMatch = AreaMatches(aReceived, aExpected, m_nCheckOffset, m_nCheckLength);
   }
   PostStep(bMatch ? ID_AREA_MATCH : ID_AREA_MISMATCH);

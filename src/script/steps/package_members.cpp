@@ -1,6 +1,8 @@
 // Package loading and the package cursor operations of the installer dialog.
 #include <algorithm>
+#include <new>
 #include <span>
+#include <vector>
 
 #include "fw/kernel.h"
 #include "fw/trace.h"
@@ -14,11 +16,8 @@ namespace velda {
 
 namespace {
 
-std::span<const BYTE> PackageImage(const std::unique_ptr<BYTE[]>& pPackage, UINT nSize) {
-  if (!pPackage) {
-    return {};
-  }
-  return {pPackage.get(), nSize};
+std::span<const BYTE> PackageImage(const std::vector<BYTE>& aPackage, UINT nSize) {
+  return {aPackage.data(), std::min<std::size_t>(aPackage.size(), nSize)};
 }
 
 std::string PathOrDefault(const std::string& strPath) { return strPath.empty() ? std::string(PACKAGE_NAME) : strPath; }
@@ -34,10 +33,19 @@ std::string OneLine(std::string str) {
 
 void CInstallerDlg::OnLoadPackage() {
   SetStatus(TXT_STATUS_OPEN_DATA);
+  // A package too large for the memory left is a package that cannot be read, not a crash.
+  try {
+    LoadPackage();
+  } catch (const std::bad_alloc&) {
+    ReportPackageError("cannot be read:\r\nthere is not enough memory to hold it");
+  }
+}
 
+void CInstallerDlg::LoadPackage() {
   // Everything is checked before anything is replaced: a package that cannot be used leaves the
   // dialog as it was, and the run stops here.
-  const fw::CFileResult file = fw::ReadWholeFile(PathOrDefault(m_strPackagePath));
+  const std::string strPath = PathOrDefault(m_strPackagePath);
+  fw::CFileResult file = m_fnReadPackage ? m_fnReadPackage(strPath) : fw::ReadWholeFile(strPath);
   if (!file.bOk) {
     ReportPackageError((file.bOpened ? "cannot be read:\r\n" : "cannot be opened:\r\n") + file.strError);
     return;
@@ -48,19 +56,21 @@ void CInstallerDlg::OnLoadPackage() {
     return;
   }
 
-  m_nPackageSize = static_cast<UINT>(file.aData.size());
-  m_pPackage = std::make_unique<BYTE[]>(m_nPackageSize);
-  std::copy(file.aData.begin(), file.aData.end(), m_pPackage.get());
+  // The script is decoded before the image is taken over, so that a failure here leaves the
+  // previous package in place.
+  UINT nPos = 0;
+  UINT nScriptLen = 0;
+  ReadBigEndianU32(file.aData, nPos, nScriptLen);
+  std::string strScript(file.aData.begin() + nPos, file.aData.begin() + nPos + nScriptLen);
+  InvertBytes({reinterpret_cast<BYTE*>(strScript.data()), strScript.size()});
 
-  m_nPackagePos = 0;
-  const UINT nScriptLen = ReadU32();
+  ResetEntries();                      // before the image they point into goes
+  m_aPackage = std::move(file.aData);  // the one copy of the package: entries point into it
+  m_nPackageSize = static_cast<UINT>(m_aPackage.size());
+  m_nPackagePos = nPos + nScriptLen;
   m_nEntriesStart = nScriptLen + 4;
-  auto pScript = std::make_unique<BYTE[]>(nScriptLen);
-  m_nScriptLen = CopyBytes(pScript.get(), nScriptLen);
-  InvertBytes({pScript.get(), m_nScriptLen});
-  m_strScript = CString(reinterpret_cast<const char*>(pScript.get()), m_nScriptLen);
-  pScript.reset();
-  ResetEntries();
+  m_nScriptLen = nScriptLen;
+  m_strScript = CString(std::string_view(strScript));
   m_nScriptPos = 0;
 
   PostStep(ID_MARK_LOAD_PACKAGE);
@@ -71,7 +81,7 @@ void CInstallerDlg::OnLoadPackage() {
 
 UINT CInstallerDlg::ReadU32() {
   UINT nValue = 0;
-  if (!ReadBigEndianU32(PackageImage(m_pPackage, m_nPackageSize), m_nPackagePos, nValue)) {
+  if (!ReadBigEndianU32(PackageImage(m_aPackage, m_nPackageSize), m_nPackagePos, nValue)) {
     // A length cut off by the end: nothing after it can be read either.
     m_nPackagePos = m_nPackageSize;
   }
@@ -79,11 +89,11 @@ UINT CInstallerDlg::ReadU32() {
 }
 
 UINT CInstallerDlg::CopyBytes(BYTE* pDst, UINT n) {
-  return CopyPackageBytes(PackageImage(m_pPackage, m_nPackageSize), m_nPackagePos, pDst, n);
+  return CopyPackageBytes(PackageImage(m_aPackage, m_nPackageSize), m_nPackagePos, pDst, n);
 }
 
 BOOL CInstallerDlg::FindEntry(const CString& strName) {
-  const CEntryLookup found = FindPackageEntry(PackageImage(m_pPackage, m_nPackageSize), m_nEntriesStart, strName);
+  const CEntryLookup found = FindPackageEntry(PackageImage(m_aPackage, m_nPackageSize), m_nEntriesStart, strName);
   m_nPackagePos = found.nPos;
   return found.bFound ? fw::TRUE : fw::FALSE;
 }
@@ -92,7 +102,7 @@ void CInstallerDlg::ResetEntries() {
   for (CDataEntry& entry : m_aEntry) {
     entry.strName.Empty();
     entry.nSize = 0;
-    entry.pData.reset();  // an empty slot keeps no stale bytes
+    entry.pData = nullptr;  // an empty slot points at no stale bytes
   }
 }
 
