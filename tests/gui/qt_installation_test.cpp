@@ -104,10 +104,10 @@ class CProgramRun {
 
   // Records the stages of the main window (it exists before the first question shows).
   void WatchMainWindow() {
-    velda::qt::CDialogWidget* pWnd = FrontEnd().WindowOf(velda::IDD_INSTALLER);
+    velda::qt::CDialogWidget* pWnd = FrontEnd().WindowOf(IDD_INSTALLER);
     QVERIFY(pWnd != nullptr);
-    auto* pStatus = qobject_cast<QLineEdit*>(pWnd->Control(velda::IDC_STATUS));
-    m_pPort = qobject_cast<QPushButton*>(pWnd->Control(velda::IDC_MIDI_PORT));
+    auto* pStatus = qobject_cast<QLineEdit*>(pWnd->Control(IDC_STATUS));
+    m_pPort = qobject_cast<QPushButton*>(pWnd->Control(IDC_MIDI_PORT));
     m_pClose = qobject_cast<QPushButton*>(pWnd->Control(fw::IDOK));
     QVERIFY(pStatus && m_pPort && m_pClose);
     QObject::connect(pStatus, &QLineEdit::textChanged, pStatus, [this](const QString& str) {
@@ -172,7 +172,7 @@ class CInstallationTest : public QObject {
     for (const char* psz :
          {velda::TXT_QUESTION_1, velda::TXT_QUESTION_2, velda::TXT_QUESTION_3, velda::TXT_QUESTION_4}) {
       // The main window is not shown while the questions are asked.
-      QVERIFY(!run.FrontEnd().WindowOf(velda::IDD_INSTALLER)->isVisible());
+      QVERIFY(!run.FrontEnd().WindowOf(IDD_INSTALLER)->isVisible());
       ConfirmBox(run, QString::fromLatin1(psz).replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
                  QMessageBox::Information, okCancel);
       if (QTest::currentTestFailed()) return;
@@ -202,20 +202,20 @@ class CInstallationTest : public QObject {
     run.SetOnStatus([&](const QString& str) {
       // The first block confirmed: both bars part-way. Taken as the status is drawn.
       if (str == QLatin1String("Block Check SUM OK.") && shot.isNull()) {
-        shot = run.FrontEnd().WindowOf(velda::IDD_INSTALLER)->grab().toImage();
+        shot = run.FrontEnd().WindowOf(IDD_INSTALLER)->grab().toImage();
       }
     });
     run.Session().Start();
     AnswerTheFourQuestions(run);
     if (QTest::currentTestFailed()) return;
 
-    velda::qt::CDialogWidget* pWnd = run.FrontEnd().WindowOf(velda::IDD_INSTALLER);
+    velda::qt::CDialogWidget* pWnd = run.FrontEnd().WindowOf(IDD_INSTALLER);
     QTRY_VERIFY_WITH_TIMEOUT(pWnd->isVisible(), kStageMs);
     ConfirmBox(run, QString::fromLatin1(velda::TXT_COMPLETED).replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
                QMessageBox::Information, QMessageBox::Ok);
     if (QTest::currentTestFailed()) return;
     QTRY_VERIFY_WITH_TIMEOUT(run.Session().IsFinished(), kStageMs);
-    QTRY_VERIFY_WITH_TIMEOUT(run.FrontEnd().WindowOf(velda::IDD_INSTALLER) == nullptr, kStageMs);
+    QTRY_VERIFY_WITH_TIMEOUT(run.FrontEnd().WindowOf(IDD_INSTALLER) == nullptr, kStageMs);
 
     QCOMPARE(run.Stages(), RunningStages());
     CheckMemory(run);
@@ -232,9 +232,9 @@ class CInstallationTest : public QObject {
     run.Session().Start();
     AnswerTheFourQuestions(run);
     if (QTest::currentTestFailed()) return;
-    velda::qt::CDialogWidget* pWnd = run.FrontEnd().WindowOf(velda::IDD_INSTALLER);
-    auto* pAll = qobject_cast<QProgressBar*>(pWnd->Control(velda::IDC_PROGRESS_ALL));
-    auto* pData = qobject_cast<QProgressBar*>(pWnd->Control(velda::IDC_PROGRESS_DATA));
+    velda::qt::CDialogWidget* pWnd = run.FrontEnd().WindowOf(IDD_INSTALLER);
+    auto* pAll = qobject_cast<QProgressBar*>(pWnd->Control(IDC_PROGRESS_ALL));
+    auto* pData = qobject_cast<QProgressBar*>(pWnd->Control(IDC_PROGRESS_DATA));
     QObject::connect(pData, &QProgressBar::valueChanged, pData, [&](int n) { nDataMax = std::max(nDataMax, n); });
 
     QTRY_VERIFY_WITH_TIMEOUT(run.FrontEnd().OpenBox() != nullptr, kStageMs);
@@ -249,9 +249,9 @@ class CInstallationTest : public QObject {
     QCOMPARE(nDataMax, static_cast<int>(kDataSize) + 1);
     QCOMPARE(pData->maximum(), static_cast<int>(kDataSize) + 1);
     QCOMPARE(pData->value(), 0);
-    QVERIFY(!pWnd->Control(velda::IDC_MIDI_PORT)->isEnabled());
+    QVERIFY(!pWnd->Control(IDC_MIDI_PORT)->isEnabled());
     QVERIFY(!pWnd->Control(fw::IDOK)->isEnabled());
-    QCOMPARE(qobject_cast<QLineEdit*>(pWnd->Control(velda::IDC_STATUS))->text(), QStringLiteral("Block Check SUM OK."));
+    QCOMPARE(qobject_cast<QLineEdit*>(pWnd->Control(IDC_STATUS))->text(), QStringLiteral("Block Check SUM OK."));
     // However long the box waits, no time-out comes: 1.5 s of ticks.
     QTest::qWait(1500);
     QCOMPARE(run.FrontEnd().OpenBox(), pBox);
@@ -269,33 +269,33 @@ class CInstallationTest : public QObject {
     run.Session().Start();
     AnswerTheFourQuestions(run);
     if (QTest::currentTestFailed()) return;
-    velda::qt::CDialogWidget* pWnd = run.FrontEnd().WindowOf(velda::IDD_INSTALLER);
-    auto* pPort = qobject_cast<QPushButton*>(pWnd->Control(velda::IDC_MIDI_PORT));
+    velda::qt::CDialogWidget* pWnd = run.FrontEnd().WindowOf(IDD_INSTALLER);
+    auto* pPort = qobject_cast<QPushButton*>(pWnd->Control(IDC_MIDI_PORT));
     auto* pClose = qobject_cast<QPushButton*>(pWnd->Control(fw::IDOK));
 
     ConfirmBox(run, QStringLiteral(" \n Time Out   \n"), QMessageBox::Warning, QMessageBox::Ok);
     if (QTest::currentTestFailed()) return;
     // Timed out: MIDI Port and Close for the user; the status as the last step left it.
     QTRY_VERIFY_WITH_TIMEOUT(pPort->isEnabled() && pClose->isEnabled(), kStageMs);
-    QCOMPARE(qobject_cast<QLineEdit*>(pWnd->Control(velda::IDC_STATUS))->text(), QStringLiteral("Start VELDA UpDate."));
+    QCOMPARE(qobject_cast<QLineEdit*>(pWnd->Control(IDC_STATUS))->text(), QStringLiteral("Start VELDA UpDate."));
     QCOMPARE(run.Stages(), RunningStages().mid(0, 2));
 
     // MIDI Port: the port dialog offers the instrument's ports, the ones opened last.
     QTest::mouseClick(pPort, Qt::LeftButton);
     velda::qt::CDialogWidget* pDlg = nullptr;
-    QTRY_VERIFY_WITH_TIMEOUT((pDlg = run.FrontEnd().WindowOf(velda::IDD_PORT_SELECT)) != nullptr && pDlg->isVisible(),
+    QTRY_VERIFY_WITH_TIMEOUT((pDlg = run.FrontEnd().WindowOf(IDD_PORT_SELECT)) != nullptr && pDlg->isVisible(),
                              kStageMs);
     QCOMPARE(QApplication::activeModalWidget(), pDlg);
-    auto* pIn = qobject_cast<QComboBox*>(pDlg->Control(velda::IDC_IN_PORT));
-    auto* pOut = qobject_cast<QComboBox*>(pDlg->Control(velda::IDC_OUT_PORT));
+    auto* pIn = qobject_cast<QComboBox*>(pDlg->Control(IDC_IN_PORT));
+    auto* pOut = qobject_cast<QComboBox*>(pDlg->Control(IDC_OUT_PORT));
     QTRY_COMPARE_WITH_TIMEOUT(pIn->currentText(), QStringLiteral("HALVEN USB IN 0-1"), kStageMs);
     QTRY_COMPARE_WITH_TIMEOUT(pOut->currentText(), QStringLiteral("HALVEN USB OUT 0-1"), kStageMs);
-    QCOMPARE(qobject_cast<QComboBox*>(pDlg->Control(velda::IDC_DEVICE))->currentText(), QStringLiteral("MIDI"));
+    QCOMPARE(qobject_cast<QComboBox*>(pDlg->Control(IDC_DEVICE))->currentText(), QStringLiteral("MIDI"));
     QTest::mouseClick(qobject_cast<QPushButton*>(pDlg->Control(fw::IDOK)), Qt::LeftButton);
 
     // The second run starts at once from the inquiry, and completes.
     QTRY_VERIFY_WITH_TIMEOUT(!pPort->isEnabled() && !pClose->isEnabled(), kStageMs);
-    QTRY_VERIFY_WITH_TIMEOUT(run.FrontEnd().WindowOf(velda::IDD_PORT_SELECT) == nullptr, kStageMs);
+    QTRY_VERIFY_WITH_TIMEOUT(run.FrontEnd().WindowOf(IDD_PORT_SELECT) == nullptr, kStageMs);
     ConfirmBox(run, QString::fromLatin1(velda::TXT_COMPLETED).replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
                QMessageBox::Information, QMessageBox::Ok);
     if (QTest::currentTestFailed()) return;
