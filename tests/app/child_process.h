@@ -1,5 +1,6 @@
 // velda-installer as a child process for the tests of tests/app: its own folder (the current
-// directory and the single-instance lock's folder), a pipe for its input, files for its output,
+// directory; a --virtual run's lock is named after its package's folder), a private runtime
+// folder, a pipe for its input, files for its output,
 // and a time limit after which it is killed.
 #pragma once
 
@@ -21,7 +22,7 @@ namespace velda::test {
 
 class CChildProcess {
  public:
-  // Starts the program in strDir with its single-instance lock in strLockDir.
+  // Starts the program in strDir with XDG_RUNTIME_DIR set to lockDir.
   CChildProcess(const std::string& strExe, const std::vector<std::string>& aArgs, const std::filesystem::path& dir,
                 const std::filesystem::path& lockDir, const std::string& strName = "run")
       : m_out(dir / (strName + ".out")), m_err(dir / (strName + ".err")) {

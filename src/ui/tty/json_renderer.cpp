@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/steps.h"
+#include "shell/resource.h"
 #include "ui/tty/tty_json.h"
 #include "ui/tty/tty_renderer.h"
 #include "ui/tty/tty_text.h"

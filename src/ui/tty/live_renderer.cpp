@@ -3,7 +3,7 @@
 #include <utility>
 #include <vector>
 
-#include "shell/steps.h"
+#include "shell/resource.h"
 #include "ui/tty/plain_renderer.h"
 #include "ui/tty/tty_text.h"
 

@@ -1,6 +1,6 @@
 #include "ui/tty/plain_renderer.h"
 
-#include "shell/steps.h"
+#include "shell/resource.h"
 #include "ui/tty/tty_text.h"
 
 namespace velda::tty {

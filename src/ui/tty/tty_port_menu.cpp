@@ -1,6 +1,6 @@
 // The MIDI Port Select dialog on the terminal: two numbered lists (input, then output), each
 // answered with a number, Enter for the marked entry, or c to cancel.
-#include "shell/steps.h"
+#include "shell/resource.h"
 #include "ui/tty/tty_answer.h"
 #include "ui/tty/tty_front_end.h"
 

@@ -1,6 +1,6 @@
 #include "ui/tty/tty_scene.h"
 
-#include "shell/steps.h"
+#include "shell/resource.h"
 
 namespace velda::tty {
 
