@@ -21,6 +21,7 @@ constexpr COptionDef kOptions[] = {
     {"--json", EArg::Flag},        {"--midi-in", EArg::Value}, {"--midi-out", EArg::Value},
     {"--list-ports", EArg::Flag},  {"--trace", EArg::Value},   {"--dump", EArg::Value},
     {"--instrument", EArg::Value}, {"--version", EArg::Flag},  {"--help", EArg::Flag},
+    {"--midi-api", EArg::Value},
 };
 
 const COptionDef* FindOption(std::string_view strName) {
@@ -57,6 +58,9 @@ std::string Apply(std::string_view strName, const std::string& strValue, CAppOpt
   } else if (strName == "--midi-out") {
     if (strValue.empty()) return "--midi-out needs a device name";
     o.strMidiOut = strValue;
+  } else if (strName == "--midi-api") {
+    if (strValue != "alsa" && strValue != "jack") return "--midi-api takes alsa or jack";
+    o.strMidiApi = strValue;
   } else if (strName == "--list-ports") {
     o.bListPorts = true;
   } else if (strName == "--trace") {
@@ -118,6 +122,7 @@ CParseResult ParseAppOptions(const std::vector<std::string>& aArgs) {
   if (o.bHelp || o.bVersion) {
     return {o, {}};
   }
+  if (o.bVirtual && !o.strMidiApi.empty()) return Fail("--midi-api chooses a real MIDI system, not --virtual");
   if (!o.bVirtual) {
     if (o.bInstrumentSet) return Fail("--dump and --instrument need --virtual");
     if (o.bVirtualClock) return Fail("--virtual-clock needs --virtual");

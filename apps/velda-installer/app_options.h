@@ -21,6 +21,7 @@ struct CAppOptions {
   bool bJson = false;
   std::string strMidiIn;  // empty: the instrument's own name
   std::string strMidiOut;
+  std::string strMidiApi;  // "alsa" or "jack"; empty: ALSA, then JACK when ALSA cannot start
   bool bListPorts = false;
   std::string strTrace;
   CInstrumentConfig instrument;  // --dump and --instrument land here

@@ -33,6 +33,8 @@ Options:
                       change, button, message box and its answer, and the end with its exit code
   --midi-in NAME      use the MIDI input device NAME as the instrument's input
   --midi-out NAME     use the MIDI output device NAME as the instrument's output
+  --midi-api API      the MIDI system: alsa (the ALSA sequencer) or jack (a running JACK
+                      server); by default ALSA, and JACK when ALSA cannot be used
   --list-ports        list the MIDI input and output devices, then exit
   --trace FILE        write every message sent and received to FILE, one line each:
                       "<ms> > F0 .. F7" sent, "<ms> < F0 .. F7" received, "<ms> # note"

@@ -17,7 +17,7 @@ std::unique_ptr<CMidiSetup> CMidiSetup::Create(const CAppOptions& opt, fw::CMsgL
     if (p->m_pVirtual == nullptr) return nullptr;
     pDevices = &p->m_pVirtual->Driver();
   } else {
-    p->m_pSystem = OpenSystemMidi(strError);
+    p->m_pSystem = OpenSystemMidi(opt.strMidiApi, p->m_strApi, strError);
     if (p->m_pSystem == nullptr) return nullptr;
     pDevices = p->m_pSystem.get();
   }

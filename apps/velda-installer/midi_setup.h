@@ -28,6 +28,8 @@ class CMidiSetup {
   void MakeCurrent();
   // The devices under their real names, for --list-ports.
   CMidiDriver& Devices() const;
+  // The MIDI system in use ("alsa", "jack"; "virtual" for the simulated instrument).
+  const std::string& ApiName() const { return m_strApi; }
   // The simulated instrument, or null.
   CHostedInstrument* Instrument() const { return m_pVirtual != nullptr ? m_pVirtual->Instrument() : nullptr; }
 
@@ -42,6 +44,7 @@ class CMidiSetup {
   std::unique_ptr<CVirtualSetup> m_pVirtual;
   std::unique_ptr<CMidiDriver> m_pSystem;
   std::unique_ptr<CAliasMidiDriver> m_pAlias;
+  std::string m_strApi = "virtual";
   bool m_bFinished = false;
 };
 

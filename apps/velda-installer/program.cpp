@@ -41,7 +41,8 @@ bool IsSet(const char* pszName) {
   return psz != nullptr && *psz != '\0';
 }
 
-void ListPorts(CMidiDriver& driver) {
+void ListPorts(CMidiDriver& driver, const std::string& strApi) {
+  std::printf("MIDI system: %s\n", strApi.c_str());
   std::printf("MIDI input devices:\n");
   const UINT nIn = driver.InGetNumDevs();
   for (UINT i = 0; i < nIn; ++i) {
@@ -196,7 +197,7 @@ int RunProgram(int argc, char** argv) {
     return EXIT_PORT_ERROR;
   }
   if (opt.bListPorts) {
-    ListPorts(pMidi->Devices());
+    ListPorts(pMidi->Devices(), pMidi->ApiName());
     return EXIT_COMPLETED;
   }
 

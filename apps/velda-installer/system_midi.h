@@ -9,6 +9,8 @@
 namespace velda::app {
 
 // The driver of the system's MIDI devices, or null with a sentence for the user in strError.
-std::unique_ptr<CMidiDriver> OpenSystemMidi(std::string& strError);
+// strApi: the MIDI system asked for ("alsa", "jack"), empty for the default; strApiUsed names the
+// one opened.
+std::unique_ptr<CMidiDriver> OpenSystemMidi(const std::string& strApi, std::string& strApiUsed, std::string& strError);
 
 }  // namespace velda::app

@@ -3,7 +3,8 @@
 
 namespace velda::app {
 
-std::unique_ptr<CMidiDriver> OpenSystemMidi(std::string& strError) {
+std::unique_ptr<CMidiDriver> OpenSystemMidi(const std::string& /*strApi*/, std::string& /*strApiUsed*/,
+                                            std::string& strError) {
   strError =
       "no MIDI system is available: this build has no backend for real MIDI devices "
       "(--virtual installs into the built-in simulated instrument)";

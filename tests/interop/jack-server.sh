@@ -24,9 +24,13 @@ stop_all() {
     kill -TERM "$JACKD_PID" 2>/dev/null || true
     wait "$JACKD_PID" 2>/dev/null || true
   fi
+  # VELDA_KEEP_DIR=folder keeps what the test wrote, for a look afterwards.
+  if [ -n "${VELDA_KEEP_DIR:-}" ]; then cp -r "$VELDA_TMP/." "$VELDA_KEEP_DIR/" 2>/dev/null || true; fi
   rm -rf "$VELDA_TMP"
 }
 trap stop_all EXIT
+# A test stopped by a signal (ctest's time-out) still cleans up.
+trap 'exit 143' TERM INT HUP
 
 stop_jack() {
   kill -KILL "$JACKD_PID" 2>/dev/null || true

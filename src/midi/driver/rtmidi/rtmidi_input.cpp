@@ -168,8 +168,6 @@ void CRtMidiInput::Call(UINT wMsg, DWORD_PTR dwParam1) {
   if (m_pfnCallback != nullptr) m_pfnCallback(Handle(), wMsg, m_dwInstance, dwParam1, ElapsedMs());
 }
 
-DWORD CRtMidiInput::ElapsedMs() const {
-  return static_cast<DWORD>((NowNs() - m_nStartNs.load()) / 1000000);
-}
+DWORD CRtMidiInput::ElapsedMs() const { return static_cast<DWORD>((NowNs() - m_nStartNs.load()) / 1000000); }
 
 }  // namespace velda::rtmidi

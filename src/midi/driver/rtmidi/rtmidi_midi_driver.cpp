@@ -23,9 +23,9 @@ constexpr std::uint64_t kReviveEveryMs = 1000;
 RtMidi::Api RtApiOf(EMidiApi eApi) { return eApi == EMidiApi::Jack ? RtMidi::UNIX_JACK : RtMidi::LINUX_ALSA; }
 
 std::uint64_t NowMs() {
-  return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                        std::chrono::steady_clock::now().time_since_epoch())
-                                        .count());
+  return static_cast<std::uint64_t>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+          .count());
 }
 
 // RtMidi's errors and warnings after construction: notes; userData, when given, is an output
@@ -347,8 +347,8 @@ MMRESULT CRtMidiDriver::OutGetDevCaps(UINT_PTR uDeviceId, MIDIOUTCAPS* pCaps, UI
   return MMSYSERR_NOERROR;
 }
 
-MMRESULT CRtMidiDriver::OutOpen(HMIDIOUT* phMidiOut, UINT uDeviceId, DWORD_PTR /*dwCallback*/,
-                                DWORD_PTR /*dwInstance*/, DWORD fdwOpen) {
+MMRESULT CRtMidiDriver::OutOpen(HMIDIOUT* phMidiOut, UINT uDeviceId, DWORD_PTR /*dwCallback*/, DWORD_PTR /*dwInstance*/,
+                                DWORD fdwOpen) {
   if (phMidiOut == nullptr) return MMSYSERR_INVALPARAM;
   *phMidiOut = nullptr;
   if ((fdwOpen & CALLBACK_TYPEMASK) != CALLBACK_NULL) return MMSYSERR_INVALFLAG;

@@ -37,8 +37,8 @@ class CJackWatch;
 
 struct CRtMidiOptions {
   EMidiApi eApi = EMidiApi::Alsa;
-  std::string strClientName = "velda";  // our clients' name (JACK adds "-01" ... to the others)
-  std::uint32_t nWatchMs = 200;         // how often the port lists are looked at; 0: never
+  std::string strClientName = "velda";   // our clients' name (JACK adds "-01" ... to the others)
+  std::uint32_t nWatchMs = 200;          // how often the port lists are looked at; 0: never
   std::function<void()> fnDeviceChange;  // empty: WM_DEVICECHANGE to the main window
 };
 
@@ -106,7 +106,7 @@ class CRtMidiDriver : public CMidiDriver {
   std::unique_ptr<RtMidiOut> m_pListOut;
   bool m_bGone = false;
   std::uint64_t m_nLastRevive = 0;
-  std::vector<CPort> m_aIn;   // numbered as by the last count
+  std::vector<CPort> m_aIn;  // numbered as by the last count
   std::vector<CPort> m_aOut;
   std::vector<CPort> m_aSeenIn;  // the watcher's last look
   std::vector<CPort> m_aSeenOut;

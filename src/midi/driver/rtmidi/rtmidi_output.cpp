@@ -18,8 +18,8 @@ MMRESULT CRtMidiOutput::LongMsg(MIDIHDR* pHdr) {
   if ((dwFlags & MHDR_PREPARED) == 0) return MIDIERR_UNPREPARED;
   if (pHdr->dwBufferLength > m_nMaxMessage) {
     // The API would drop it without a word: refused here instead.
-    LibraryNote("a message of " + std::to_string(pHdr->dwBufferLength) + " bytes is longer than this MIDI API carries (" +
-                std::to_string(m_nMaxMessage) + "): not sent");
+    LibraryNote("a message of " + std::to_string(pHdr->dwBufferLength) +
+                " bytes is longer than this MIDI API carries (" + std::to_string(m_nMaxMessage) + "): not sent");
     return MMSYSERR_INVALPARAM;
   }
   StoreHeaderFlags(*pHdr, (dwFlags & ~MHDR_DONE) | MHDR_INQUEUE);
