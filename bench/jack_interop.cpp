@@ -102,7 +102,7 @@ bool RunInstallation(const COptions& opt) {
   const pid_t pidSim = Spawn({opt.strSim, "--midi-api", "jack", "--instrument", "restart=off", "--instrument",
                               "latency-ms=0", "--dump", strDump},
                              strDir + "/sim.txt");
-  if (pidSim < 0 || !WaitForPorts("HALVEN USB OUT 0-1")) {
+  if (pidSim < 0 || !WaitForPorts("HALVEN USB IN 0-1")) {
     std::printf("velda-sim did not start\n");
     return false;
   }
@@ -154,14 +154,16 @@ std::vector<unsigned char> Packet(std::size_t n) {
   return a;
 }
 
-// The peer: answers every SysEx with an 8-byte one, from its JACK thread.
+// The peer: answers every SysEx with an 8-byte one, from its JACK thread. One for each side, so
+// that neither hears the other's replies.
 class CEcho {
  public:
-  CEcho() : m_in(RtMidi::UNIX_JACK, "velda-echo"), m_out(RtMidi::UNIX_JACK, "velda-echo"), m_aReply(Packet(kReply)) {
+  explicit CEcho(const std::string& strName)
+      : m_in(RtMidi::UNIX_JACK, strName), m_out(RtMidi::UNIX_JACK, strName), m_aReply(Packet(kReply)) {
     m_in.ignoreTypes(false, true, true);
     m_in.setCallback(&CEcho::OnMessage, this);
-    m_in.openVirtualPort("echo in");
-    m_out.openVirtualPort("echo out");
+    m_in.openVirtualPort(strName + " in");
+    m_out.openVirtualPort(strName + " out");
   }
 
  private:
@@ -202,8 +204,8 @@ class CBarePing {
   CBarePing() : m_in(RtMidi::UNIX_JACK, "velda-bare"), m_out(RtMidi::UNIX_JACK, "velda-bare") {
     m_in.ignoreTypes(false, true, true);
     m_in.setCallback(&CBarePing::OnMessage, this);
-    m_in.openPort(Find(m_in, "velda-echo:echo out"), "in");
-    m_out.openPort(Find(m_out, "velda-echo:echo in"), "out");
+    m_in.openPort(Find(m_in, "echo-bare:echo-bare out"), "in");
+    m_out.openPort(Find(m_out, "echo-bare:echo-bare in"), "out");
   }
   double RoundTripMs(const std::vector<unsigned char>& a) {
     const Clock::time_point t0 = Clock::now();
@@ -242,13 +244,13 @@ class CDriverPing {
     for (velda::UINT i = 0; i < m_pDriver->InGetNumDevs(); ++i) {
       velda::MIDIINCAPS caps;
       m_pDriver->InGetDevCaps(i, &caps, sizeof caps);
-      if (velda::PnameToString(caps.szPname).Str() == "echo out") nIn = static_cast<int>(i);
+      if (velda::PnameToString(caps.szPname).Str() == "echo-layered out") nIn = static_cast<int>(i);
     }
     int nOut = -1;
     for (velda::UINT i = 0; i < m_pDriver->OutGetNumDevs(); ++i) {
       velda::MIDIOUTCAPS caps;
       m_pDriver->OutGetDevCaps(i, &caps, sizeof caps);
-      if (velda::PnameToString(caps.szPname).Str() == "echo in") nOut = static_cast<int>(i);
+      if (velda::PnameToString(caps.szPname).Str() == "echo-layered in") nOut = static_cast<int>(i);
     }
     if (nIn < 0 || nOut < 0) return false;
     if (m_pDriver->InOpen(&m_hIn, static_cast<velda::UINT>(nIn), reinterpret_cast<velda::DWORD_PTR>(&OnIn),
@@ -304,7 +306,8 @@ class CDriverPing {
 };
 
 bool RunRoundTrips(const COptions& opt) {
-  CEcho echo;
+  CEcho echoBare("echo-bare");
+  CEcho echoLayered("echo-layered");
   CBarePing bare;
   CDriverPing layered;
   if (!layered.Open()) {

@@ -45,6 +45,12 @@ TEST(AppOptions, ValuesAfterTheOptionOrAfterAnEqualsSign) {
   EXPECT_FALSE(o.instrument.bRestartOnModeOn);
 }
 
+TEST(AppOptions, MidiApiNamesTheRealMidiSystem) {
+  EXPECT_EQ(Parse({"--midi-api", "jack", "--list-ports"}).options->strMidiApi, "jack");
+  EXPECT_EQ(Parse({"--midi-api=alsa"}).options->strMidiApi, "alsa");
+  EXPECT_EQ(Parse({}).options->strMidiApi, "");
+}
+
 TEST(AppOptions, InstrumentFaultsAddUp) {
   const CParseResult r = Parse(
       {"--virtual", "--instrument", "fault=refuse:block-start:3", "--instrument", "fault=status02:data-packet:5:2"});
@@ -74,6 +80,8 @@ TEST(AppOptions, UsageErrorsSayWhatIsWrong) {
       {{"--virtual", "--gui", "--json"}, "--json needs the terminal, not --gui"},
       {{"--virtual", "--gui", "--virtual-clock"}, "--virtual-clock needs the terminal, not --gui"},
       {{"--virtual", "--instrument", "latency-ms"}, "--instrument needs KEY=VALUE, not \"latency-ms\""},
+      {{"--midi-api", "oss"}, "--midi-api takes alsa or jack"},
+      {{"--virtual", "--midi-api=jack"}, "--midi-api chooses a real MIDI system, not --virtual"},
   };
   for (const CCase& c : aCases) {
     const CParseResult r = Parse(c.aArgs);

@@ -39,7 +39,8 @@ stop_jack() {
 }
 
 export JACK_DEFAULT_SERVER="velda-test-$$-$RANDOM" JACK_NO_START_SERVER=1
-jackd -n "$JACK_DEFAULT_SERVER" --no-realtime -S -t 2000 -p 16 -d dummy -r 48000 -p 128 \
+# VELDA_JACK_PERIOD: frames per period (default 128; the benchmark also measures smaller ones).
+jackd -n "$JACK_DEFAULT_SERVER" --no-realtime -S -t 2000 -p 16 -d dummy -r 48000 -p "${VELDA_JACK_PERIOD:-128}" \
   >"$VELDA_TMP/jackd.log" 2>&1 &
 JACKD_PID=$!
 for _ in $(seq 200); do
