@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <memory>
 #include <mutex>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -266,6 +267,8 @@ struct CNoSystemCase {
   EMidiApi eApi;
   const char* pszError;
 };
+
+void PrintTo(const CNoSystemCase& c, std::ostream* pOs) { *pOs << NameOf(c.eApi); }
 
 class RtMidiNoSystem : public ::testing::TestWithParam<CNoSystemCase> {};
 

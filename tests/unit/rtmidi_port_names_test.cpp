@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "midi/driver/rtmidi/port_names.h"
@@ -12,6 +13,8 @@ struct CNameCase {
   const char* pszPort;
   const char* pszProduct;
 };
+
+void PrintTo(const CNameCase& c, std::ostream* pOs) { *pOs << c.pszPort; }
 
 class PortNames : public ::testing::TestWithParam<CNameCase> {};
 
@@ -34,6 +37,8 @@ struct COwnCase {
   const char* pszPort;
   bool bOwn;
 };
+
+void PrintTo(const COwnCase& c, std::ostream* pOs) { *pOs << c.pszPort; }
 
 class OwnClient : public ::testing::TestWithParam<COwnCase> {};
 
