@@ -56,6 +56,7 @@ double Median(std::vector<double> a) {
 
 pid_t Spawn(const std::vector<std::string>& aArgs, const std::string& strOut) {
   std::vector<char*> argv;
+  argv.reserve(aArgs.size() + 1);
   for (const std::string& s : aArgs) argv.push_back(const_cast<char*>(s.c_str()));
   argv.push_back(nullptr);
   posix_spawn_file_actions_t actions;
