@@ -463,7 +463,7 @@ TEST_F(AppProcess, RealMidiSaysThereIsNoMidiSystem) {
 TEST_F(AppProcess, ListPortsOfTheSimulatedInstrument) {
   CChildProcess p(VELDA_INSTALLER_EXE, {"--virtual", "--list-ports"}, m_dir, m_dir / "lock");
   EXPECT_EQ(p.Wait(), EXIT_COMPLETED);
-  EXPECT_EQ(p.OutLines(), (Lines{"MIDI input devices:", "  0  HALVEN USB IN 0-1",
+  EXPECT_EQ(p.OutLines(), (Lines{"MIDI system: virtual", "MIDI input devices:", "  0  HALVEN USB IN 0-1",
                                  "MIDI output devices:", "  0  HALVEN USB OUT 0-1"}));
 }
 
