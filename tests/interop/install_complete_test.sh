@@ -29,8 +29,17 @@ run_installer
 expect_exit 0
 expect_output "Installation is completed."
 expect_quiet_stderr
-grep -q ' # ' "$work/trace.txt" || true
-stop_sim
+
+# SIGUSR1 writes the instrument's memory while it runs.
+kill -USR1 "$SIM_PID"
+for _ in $(seq 100); do
+  ls "$work/memory"/device-*.hex >/dev/null 2>&1 && break
+  sleep 0.05
+done
+ls "$work/memory"/device-*.hex >/dev/null 2>&1 || fail "SIGUSR1 wrote no dump"
+kill -0 "$SIM_PID" || fail "velda-sim ended on SIGUSR1"
+rm -rf "$work/memory"
+stop_sim  # writes the dump again, on its way out
 
 "$VELDA_SAMPLE" check "$VELDA_SOURCE_DIR/examples/sample" "$work/velda.uxs" "$work/memory" >"$work/check.txt" 2>&1 ||
   fail "the instrument's memory differs from the package: $(cat "$work/check.txt")"
