@@ -77,7 +77,7 @@ bool CRtMidiInstrumentHost::MakePorts(std::string& strError) {
 }
 
 void CRtMidiInstrumentHost::DropPorts() {
-  if (m_pIn != nullptr) m_pIn->cancelCallback();
+  // Not cancelCallback(): RtMidi's JACK thread may be about to call it (see rtmidi_input.cpp).
   m_pIn.reset();
   m_pOut.reset();
 }

@@ -227,6 +227,7 @@ TEST_P(RtMidiJackOut, LongMsg_ReachesThePeerWhole) {
   ASSERT_GE(nDev, 0);
   HMIDIOUT h = nullptr;
   ASSERT_EQ(m_pDriver->OutOpen(&h, static_cast<UINT>(nDev), 0, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the new connection settles
   std::vector<unsigned char> a = SysEx(GetParam());
   MIDIHDR hdr;
   hdr.lpData = reinterpret_cast<char*>(a.data());

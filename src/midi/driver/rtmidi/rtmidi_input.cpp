@@ -82,7 +82,9 @@ MMRESULT CRtMidiInput::Reset() {
 
 void CRtMidiInput::Close() {
   Quiesce();
-  if (m_pIn != nullptr) m_pIn->cancelCallback();
+  // No cancelCallback(): RtMidi's JACK thread reads the callback pointer without a lock, and a
+  // message arriving while it is cleared calls a null function. The stopped flag already keeps
+  // deliveries out; closing the client ends RtMidi's thread before this object goes.
   m_pIn.reset();
   {
     const CSpin spin(m_ringBusy);
