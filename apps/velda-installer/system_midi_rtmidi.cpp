@@ -4,7 +4,7 @@
 
 #include "midi/driver/rtmidi/library_notes.h"
 #include "midi/driver/rtmidi/rtmidi_midi_driver.h"
-#include "midi/trace.h"
+#include "fw/trace.h"
 #include "system_midi.h"
 
 namespace velda::app {
