@@ -65,11 +65,16 @@ void ListPorts(CMidiDriver& driver, const std::string& strApi) {
 }
 
 // The scope of the single-instance lock. A run on a real instrument takes the one lock of the
-// whole system. A --virtual run drives no real instrument, so it need not keep others out: its
-// lock is named after the folder of its package, so that tests and benchmarks running copies
-// side by side (each with a package in its own folder) never meet, while a second copy from the
-// same folder is still found.
+// whole system (over --midi-api jack: of its JACK server). A --virtual run drives no real instrument, so it need not
+// keep others out: its lock is named after the folder of its package, so that tests and benchmarks running copies side
+// by side (each with a package in its own folder) never meet, while a second copy from the same folder is still found.
 std::string LockScope(const CAppOptions& opt) {
+  if (!opt.bVirtual && opt.strMidiApi == "jack") {
+    // Over JACK the instrument's ports are those of one server: copies on other servers (the
+    // interop tests run one each) never meet the same ports.
+    const char* pszServer = std::getenv("JACK_DEFAULT_SERVER");
+    return std::string("jack:") + (pszServer != nullptr && *pszServer != '\0' ? pszServer : "default");
+  }
   if (!opt.bVirtual) return {};
   namespace fs = std::filesystem;
   std::error_code ec;
