@@ -23,6 +23,7 @@ struct CAppOptions {
   std::string strMidiOut;
   bool bListPorts = false;
   std::string strTrace;
+  bool bVerify = false;          // read back what was written and compare it with the package
   CInstrumentConfig instrument;  // --dump and --instrument land here
   bool bInstrumentSet = false;   // any --instrument or --dump was given
   bool bHelp = false;
