@@ -8,11 +8,10 @@
 
 #include "front_end_chain.h"
 #include "fw/msgloop.h"
+#include "fw/trace.h"
 #include "instrument/request_decoder.h"
 #include "instrument/request_kind.h"
-#include "midi/driver/virtual/hosted_instrument.h"
-#include "midi/driver/virtual/virtual_midi_driver.h"
-#include "midi/trace.h"
+#include "midi/driver/virtual/instrument/virtual_setup.h"
 #include "script/conditional.h"
 #include "script/keyword_table.h"
 #include "script/script_reader.h"
@@ -166,14 +165,17 @@ bool MakeInstallPlan(const std::string& strPackage, CInstrumentConfig config, st
   fs::create_directories(lockDir, ec);
 
   fw::CMsgLoop loop(fw::CMsgLoop::EClock::Virtual);
-  CVirtualMidiDriver driver(loop);
-  driver.SetKeepOutMessages(false);
-  auto pInstrument = std::make_unique<CHostedInstrument>(driver, config);
+  CVirtualSetupOptions setup;
+  setup.instrument = config;
+  setup.instrument.strDumpFolder.clear();
+  setup.bKeepOutMessages = false;
+  std::unique_ptr<CVirtualSetup> pSetup = CVirtualSetup::Create(&loop, setup, strError);
+  if (pSetup == nullptr) return false;
   CInstallerApp app(loop);
   app.SetPackagePath(strPackage);
   app.SetLockFolder(lockDir.string());
 
-  CPlanRecorder recorder(plan, loop, app, pInstrument->Instrument());
+  CPlanRecorder recorder(plan, loop, app, pSetup->Instrument()->Instrument());
   CBoxRecorder boxes(plan.aBoxes);
   app::CAutoYes yes(loop, &boxes);
   EOutcome eOutcome = EOutcome::None;
@@ -199,7 +201,7 @@ bool MakeInstallPlan(const std::string& strPackage, CInstrumentConfig config, st
   loop.SetDispatchObserver([&](fw::HWND, fw::UINT msg, fw::WPARAM wParam, fw::LPARAM) {
     if (msg == fw::WM_COMMAND && fw::LOWORD(wParam) == ID_STEP_NEXT_STATEMENT) recorder.OnNextStatement();
   });
-  SetMidiDriver(&driver);
+  SetMidiDriver(&pSetup->Driver());
   SetTraceSink(&recorder);
 
   app.InitInstance();
@@ -209,7 +211,7 @@ bool MakeInstallPlan(const std::string& strPackage, CInstrumentConfig config, st
   loop.SetIdleHook(nullptr);
   loop.SetDispatchObserver(nullptr);
   loop.SetFrontEnd(nullptr);
-  pInstrument.reset();
+  pSetup.reset();
   fs::remove_all(lockDir, ec);
 
   plan.bCompleted = eOutcome == EOutcome::Completed;

@@ -35,12 +35,6 @@ int CmdPlan(const CUxsArgs& args, std::ostream& out, std::ostream& err);
 // The whole file; false with a message in err when it cannot be read.
 bool ReadWholeFile(const std::string& strPath, std::vector<std::uint8_t>& aBytes, std::ostream& err);
 
-// The package of a script and its entries, made by the installer's package writer; strWhy says
-// why none could be made.
-std::vector<std::uint8_t> PackageBytes(const std::string& strScript,
-                                       const std::vector<std::pair<std::string, std::vector<std::uint8_t>>>& aEntries,
-                                       std::string& strWhy);
-
 // A JSON string literal (quotes included); bytes that are not UTF-8 are read as code page 1252.
 std::string Json(const std::string& str);
 

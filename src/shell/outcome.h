@@ -29,7 +29,7 @@ constexpr int EXIT_PORT_ERROR = 7;
 constexpr int EXIT_SECOND_COPY = 8;
 constexpr int EXIT_NOT_COMPLETED = 9;  // the window was closed before the installation ended
 constexpr int EXIT_COMPLETED_WITH_ERRORS = 10;
-constexpr int EXIT_NO_LOCK = 11;  // no single-instance lock could be had (not for another copy)
+constexpr int EXIT_NO_LOCK = 11;        // no single-instance lock could be had (not for another copy)
 constexpr int EXIT_VERIFY_FAILED = 12;  // --verify found a difference
 
 int ExitCodeOf(EOutcome eOutcome);

@@ -115,6 +115,56 @@ TEST_F(UxsPackage, ShowListsEntriesWithOffsetsChecksumsAndTheOneALookupFinds) {
   EXPECT_EQ(m_out.str(), m_strScript);
 }
 
+TEST_F(UxsPackage, PackAfterExtractGivesTheSamePackageByteForByte) {
+  ASSERT_EQ(Run({"extract", (m_dir / "in.uxs").string(), (m_dir / "out").string()}), UXS_OK) << m_err.str();
+  const std::vector<std::string> aFiles = {"firmware.bin", "_.._.._evil", "_",        "a_b_c",
+                                           "Dup",          "dup~2",       "_.hidden", "_CON"};
+  std::vector<std::string> aArgs = {"pack", "--script", (m_dir / "out" / "script.txt").string()};
+  for (std::size_t i = 0; i < aFiles.size(); ++i) {
+    aArgs.insert(aArgs.end(),
+                 {"--entry", m_aEntries[i].first + "=" + (m_dir / "out" / "entries" / aFiles[i]).string()});
+  }
+  aArgs.insert(aArgs.end(), {"-o", (m_dir / "again.uxs").string()});
+  ASSERT_EQ(Run(aArgs), UXS_OK) << m_err.str();
+  EXPECT_EQ(ReadAll(m_dir / "again.uxs"), ReadAll(m_dir / "in.uxs"));
+  EXPECT_EQ(Run({"show", (m_dir / "again.uxs").string()}), UXS_OK);
+}
+
+TEST_F(UxsPackage, PackRefusesWhatTheInstallerCannotReadAndLeavesTheOutputAlone) {
+  struct CCase {
+    std::string strScript;
+    bool bKeepLineEnds;
+    int nExit;
+    const char* pszWhy;
+  };
+  const CCase aCases[] = {
+      {"SET_UPDATE_MODE_ON\nSET_UPDATE_MODE_OFF\r\n", false, UXS_BAD_PACKAGE, "line 1 ends in a bare LF"},
+      {"SET_UPDATE_MODE_ON\r\rSET_UPDATE_MODE_OFF\r\n", false, UXS_BAD_PACKAGE, "line 1 holds a CR without LF"},
+      {std::string("SET_UPDATE_MODE_ON\r\n\0\r\n", 23), false, UXS_BAD_PACKAGE, ""},
+      {std::string("SET_UPDATE_MODE_ON\n\0", 20), true, UXS_BAD_PACKAGE, ""},
+      {"SET_UPDATE_MODE_ON\nSET_UPDATE_MODE_OFF\n", true, UXS_OK, ""},
+  };
+  for (const CCase& c : aCases) {
+    std::ofstream(m_dir / "s.txt", std::ios::binary | std::ios::trunc) << c.strScript;
+    std::ofstream(m_dir / "out.uxs", std::ios::binary | std::ios::trunc) << "old";
+    std::vector<std::string> aArgs = {"pack", "--script", (m_dir / "s.txt").string(), "-o",
+                                      (m_dir / "out.uxs").string()};
+    if (c.bKeepLineEnds) aArgs.emplace_back("--keep-line-ends");
+    EXPECT_EQ(Run(aArgs), c.nExit) << m_err.str();
+    EXPECT_NE(m_err.str().find(c.pszWhy), std::string::npos) << m_err.str();
+    const V aOut = ReadAll(m_dir / "out.uxs");
+    if (c.nExit == UXS_OK) {
+      EXPECT_EQ(aOut, test::MakePackage(c.strScript, {}));
+    } else {
+      EXPECT_EQ(aOut, (V{'o', 'l', 'd'}));
+    }
+  }
+  // Nothing but the output is left beside it.
+  std::size_t nFiles = 0;
+  for (const auto& e : fs::directory_iterator(m_dir)) nFiles += e.is_regular_file() ? 1 : 0;
+  EXPECT_EQ(nFiles, 3u);  // in.uxs, s.txt, out.uxs
+}
+
 TEST(UxsChecksum, IsTheCommonCrc32) {
   const std::string s = "123456789";
   EXPECT_EQ(Crc32(V(s.begin(), s.end())), 0xCBF43926U);

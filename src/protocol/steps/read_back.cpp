@@ -3,9 +3,9 @@
 // the installation as a failure; nothing is reported as completed.
 #include <algorithm>
 
+#include "fw/trace.h"
 #include "fw/wnd.h"
 #include "midi/midi_ctrl.h"
-#include "midi/trace.h"
 #include "protocol/messages.h"
 #include "protocol/read_back.h"
 #include "shell/installer_dlg.h"
@@ -80,7 +80,7 @@ void CInstallerDlg::OnReadBackCompare() {
   const CWrittenRange& chunk = m_readBackChunk;
   const CDataEntry& entry = m_aEntry[chunk.nEntry];
   const std::span<const BYTE> aReceived(m_pAreaBuf.get(), std::min(m_nAreaBytes, AREA_BUF_SIZE));
-  const std::span<const BYTE> aExpected(entry.pData.get() + chunk.nEntryOffset, chunk.nLength);
+  const std::span<const BYTE> aExpected(entry.pData + chunk.nEntryOffset, chunk.nLength);
   const long nAt = FirstDifference(aReceived, aExpected);
   if (nAt >= 0) {
     const auto nIndex = static_cast<UINT>(nAt);
