@@ -22,6 +22,7 @@ constexpr COptionDef kOptions[] = {
     {"--list-ports", EArg::Flag},  {"--trace", EArg::Value},   {"--dump", EArg::Value},
     {"--instrument", EArg::Value}, {"--version", EArg::Flag},  {"--help", EArg::Flag},
     {"--midi-api", EArg::Value},
+    {"--verify", EArg::Flag},
 };
 
 const COptionDef* FindOption(std::string_view strName) {
@@ -37,6 +38,7 @@ CParseResult Fail(std::string strError) { return {std::nullopt, std::move(strErr
 std::string Apply(std::string_view strName, const std::string& strValue, CAppOptions& o) {
   if (strName == "--package") {
     if (strValue.empty()) return "--package needs a file name";
+    if (!o.strPackage.empty()) return "only one package may be given";
     o.strPackage = strValue;
   } else if (strName == "--virtual") {
     o.bVirtual = true;
@@ -76,6 +78,8 @@ std::string Apply(std::string_view strName, const std::string& strValue, CAppOpt
     if (!ParseInstrumentAssignment(strValue, o.instrument, strError))
       return "--instrument " + strValue + ": " + strError;
     o.bInstrumentSet = true;
+  } else if (strName == "--verify") {
+    o.bVerify = true;
   } else if (strName == "--version") {
     o.bVersion = true;
   } else if (strName == "--help") {
@@ -92,7 +96,12 @@ CParseResult ParseAppOptions(const std::vector<std::string>& aArgs) {
     std::string strArg = aArgs[i];
     if (strArg == "-h") strArg = "--help";
     if (strArg.rfind("--", 0) != 0) {
-      return Fail("unexpected argument \"" + strArg + "\"");
+      // One file argument is the package, as --package gives it (a desktop opening a file).
+      if (!o.strPackage.empty() || strArg.empty() || strArg[0] == '-') {
+        return Fail("unexpected argument \"" + strArg + "\"");
+      }
+      o.strPackage = strArg;
+      continue;
     }
     std::string strName = strArg;
     std::string strValue;

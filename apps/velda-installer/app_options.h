@@ -24,6 +24,7 @@ struct CAppOptions {
   std::string strMidiApi;  // "alsa" or "jack"; empty: ALSA, then JACK when ALSA cannot start
   bool bListPorts = false;
   std::string strTrace;
+  bool bVerify = false;          // read back what was written and compare it with the package
   CInstrumentConfig instrument;  // --dump and --instrument land here
   bool bInstrumentSet = false;   // any --instrument or --dump was given
   bool bHelp = false;

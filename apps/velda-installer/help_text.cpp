@@ -4,19 +4,21 @@
 #include <vector>
 
 #include "instrument/instrument_settings.h"
+#include "man_page.h"
 #include "shell/outcome.h"
 
 namespace velda::app {
 
 namespace {
 
-constexpr const char* kUsage = R"(Usage: velda-installer [OPTION]...
+constexpr const char* kUsage = R"(Usage: velda-installer [OPTION]... [PACKAGE]
 Writes new firmware and data from a package into a VELDA instrument over its USB-MIDI connection.
 
 With no option it runs as the installer always has: a window when a display is available (else
 the terminal), the instrument's ports "HALVEN USB IN 0-1" and "HALVEN USB OUT 0-1", and the
 package velda.uxs in the current folder. It asks four questions before it starts, and only one
-copy runs at a time.
+copy runs at a time. A PACKAGE named after the options is read as --package reads it (so a
+desktop can open a .uxs file with the installer).
 
 Options:
   --package FILE      read the package from FILE instead of velda.uxs in the current folder
@@ -38,6 +40,9 @@ Options:
   --list-ports        list the MIDI input and output devices, then exit
   --trace FILE        write every message sent and received to FILE, one line each:
                       "<ms> > F0 .. F7" sent, "<ms> < F0 .. F7" received, "<ms> # note"
+  --verify            before update mode is switched off (and at the end of a script that does
+                      not switch it off), read back every range written since it was switched on
+                      and compare it with the package; a difference is a failure (exit code 12)
   --dump DIR          with --virtual: when the program ends, write the instrument's memory to
                       DIR as Intel HEX, one file device-<n>.hex per device
   --instrument KEY=VALUE
@@ -82,61 +87,8 @@ constexpr CExitCode kExitCodes[] = {
     {EXIT_COMPLETED_WITH_ERRORS,
      "the installation completed, but an entry was not installed (\" Data File Open Error \")"},
     {EXIT_NO_LOCK, "the single-instance lock could not be taken, for a reason other than another copy"},
+    {EXIT_VERIFY_FAILED, "--verify: the instrument's memory differs from the package"},
 };
-
-std::vector<std::string_view> SplitLines(std::string_view s) {
-  std::vector<std::string_view> a;
-  std::size_t nStart = 0;
-  while (nStart < s.size()) {
-    const std::size_t nEnd = s.find('\n', nStart);
-    if (nEnd == std::string_view::npos) {
-      a.push_back(s.substr(nStart));
-      break;
-    }
-    a.push_back(s.substr(nStart, nEnd - nStart));
-    nStart = nEnd + 1;
-  }
-  return a;
-}
-
-std::string_view TrimLeft(std::string_view s) {
-  const auto n = s.find_first_not_of(' ');
-  return n == std::string_view::npos ? std::string_view() : s.substr(n);
-}
-
-std::size_t Indent(std::string_view s) {
-  const auto n = s.find_first_not_of(' ');
-  return n == std::string_view::npos ? s.size() : n;
-}
-
-// Text for roff: backslashes doubled as \e, hyphens of options as \-, and a line that would
-// start with a control character protected.
-std::string Roff(std::string_view s, bool bOptionHyphens) {
-  std::string out;
-  for (const char c : s) {
-    if (c == '\\') {
-      out += "\\e";
-    } else if (c == '-' && bOptionHyphens) {
-      out += "\\-";
-    } else {
-      out += c;
-    }
-  }
-  if (!out.empty() && (out[0] == '.' || out[0] == '\'')) out.insert(0, "\\&");
-  return out;
-}
-
-bool IsHeading(std::string_view s) { return !s.empty() && s[0] != ' ' && s.back() == ':'; }
-
-// "Requests: inquiry mode-on ...": a labelled line of its own.
-bool IsLabelledLine(std::string_view s) {
-  const auto nColon = s.find(": ");
-  if (nColon == std::string_view::npos || nColon == 0 || s[0] < 'A' || s[0] > 'Z') return false;
-  for (std::size_t i = 1; i < nColon; ++i) {
-    if (s[i] < 'a' || s[i] > 'z') return false;
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -158,48 +110,7 @@ std::string HelpText() {
 std::string VersionText() { return std::string(PROGRAM_NAME) + " " + PROGRAM_VERSION; }
 
 std::string HelpToMan(const std::string& strHelp) {
-  const std::vector<std::string_view> aLines = SplitLines(strHelp);
-  std::string out = ".TH VELDA-INSTALLER 1 \"\" \"" + VersionText() + "\" \"User Commands\"\n.nh\n";
-  out += ".SH NAME\nvelda\\-installer \\- write firmware into a VELDA instrument over USB\\-MIDI\n";
-  std::size_t i = 0;
-  constexpr std::string_view kUsagePrefix = "Usage: velda-installer ";
-  if (!aLines.empty() && aLines[0].rfind(kUsagePrefix, 0) == 0) {
-    out += ".SH SYNOPSIS\n.B velda\\-installer\n" + Roff(aLines[0].substr(kUsagePrefix.size()), false) + "\n";
-    i = 1;
-  }
-  out += ".SH DESCRIPTION\n";
-  bool bInTag = false;  // inside a tagged paragraph: deeper lines continue its text
-  for (; i < aLines.size(); ++i) {
-    const std::string_view strLine = aLines[i];
-    const std::size_t nIndent = Indent(strLine);
-    const std::string_view s = TrimLeft(strLine);
-    if (s.empty()) {
-      out += ".PP\n";
-      bInTag = false;
-    } else if (IsHeading(strLine)) {
-      std::string strHead(s.substr(0, s.size() - 1));
-      for (char& c : strHead) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-      }
-      out += ".SH \"" + Roff(strHead, false) + "\"\n";
-      bInTag = false;
-    } else if (nIndent > 2 && bInTag) {
-      out += Roff(s, false) + "\n";
-    } else if (const auto nGap = s.find("  "); nIndent == 2 && nGap != std::string_view::npos) {
-      // "  --trace FILE    text", "  0  text", "  keyword=TEXT    text": a tag and its text.
-      out += ".TP\n.B " + Roff(s.substr(0, nGap), true) + "\n" + Roff(TrimLeft(s.substr(nGap)), false) + "\n";
-      bInTag = true;
-    } else if (nIndent == 2 && i + 1 < aLines.size() && Indent(aLines[i + 1]) > 2 && !TrimLeft(aLines[i + 1]).empty()) {
-      // A tag whose text starts on the next line.
-      out += ".TP\n.B " + Roff(s, true) + "\n";
-      bInTag = true;
-    } else {
-      if (bInTag || (nIndent == 0 && IsLabelledLine(s))) out += ".PP\n";
-      bInTag = false;
-      out += Roff(s, false) + "\n";
-    }
-  }
-  return out;
+  return HelpToManPage(strHelp, {PROGRAM_NAME, "write firmware into a VELDA instrument over USB-MIDI", VersionText()});
 }
 
 std::string HelpToMarkdown(const std::string& strHelp) { return "```text\n" + strHelp + "```\n"; }

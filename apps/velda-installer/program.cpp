@@ -216,6 +216,7 @@ int RunProgram(int argc, char** argv) {
   CInstallerApp app(loop);
   if (!opt.strPackage.empty()) app.SetPackagePath(opt.strPackage);
   app.SetLockFolder(strLockScope);
+  app.SetVerify(opt.bVerify);
   pMidi->MakeCurrent();
 
   std::unique_ptr<tty::CTtyFrontEnd> pView;

@@ -21,6 +21,8 @@ enum class EInstrumentFault : std::uint8_t {
   DoubleReply,   // acted on; the reply comes twice in one delivery
   ForeignReply,  // acted on; the reply carries another manufacturer's identifier
   NeverReturn,   // the devices vanish at this request and never come back; no reply
+  SpoilStored,   // block checksum: acted on and answered as correct, then one stored byte of
+                 // the block changes silently (only reading the memory back finds it)
 };
 
 // A fault for the occurrences nOccurrence .. nOccurrence + nCount - 1 (counted from 1) of one
@@ -50,7 +52,7 @@ struct CFaultPlan {
 namespace sim {
 
 // The names used in fault settings: "no-reply", "refuse", "status02", "corrupt", "split",
-// "double", "foreign", "never-return".
+// "double", "foreign", "never-return", "spoil".
 std::string_view FaultName(EInstrumentFault eFault);
 std::optional<EInstrumentFault> FaultFromName(std::string_view strName);
 

@@ -125,6 +125,7 @@ bool ParseInstrumentSetting(std::string_view strKey, std::string_view strValue, 
   }
   if (strKey == "restart-ms") return RequireNumber(config.nRestartMs);
   if (strKey == "latency-ms") return RequireNumber(config.nLatencyMs);
+  if (strKey == "rate") return RequireNumber(config.nRateBytesPerMs);
   if (strKey == "split-gap-ms") return RequireNumber(config.faultPlan.nSplitGapMs);
   if (strKey == "memory") {
     auto pMemory = std::make_shared<CInstrumentMemory>();
@@ -158,6 +159,8 @@ std::string InstrumentSettingsHelp() {
       "  restart=on|off      restart (devices vanish) when entering update mode (default on)\n"
       "  restart-ms=MS       how long the devices stay away in a restart (default 3000)\n"
       "  latency-ms=MS       delay of every reply (default 2)\n"
+      "  rate=BYTES-PER-MS   SysEx bytes the link carries per millisecond: every request and its\n"
+      "                      reply take their length / rate longer (default 0: no time)\n"
       "  memory=FOLDER       preset memory from FOLDER/device-<n>.hex (Intel HEX, n decimal)\n"
       "  dump=FOLDER         write the memory as FOLDER/device-<n>.hex when the program ends\n"
       "  split-gap-ms=MS     gap between the two parts of a split reply (default 5)\n"
@@ -176,6 +179,9 @@ std::string InstrumentSettingsHelp() {
       "  double              acted on; the answer twice in one delivery\n"
       "  foreign             acted on; the answer under another manufacturer's identifier\n"
       "  never-return        the devices vanish at this request and never come back\n"
+      "  spoil               with block-checksum: acted on and answered as correct, then one\n"
+      "                      byte of the block in memory changes silently (only a read-back\n"
+      "                      finds it)\n"
       "Requests:";
   for (std::size_t i = 0; i < kInstrumentRequestKinds; ++i) {
     str += ' ';

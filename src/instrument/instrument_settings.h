@@ -9,7 +9,7 @@
 
 namespace velda {
 
-// Applies one setting to config. Keys: keyword, inquiry-text, restart, restart-ms, latency-ms,
+// Applies one setting to config. Keys: keyword, inquiry-text, restart, restart-ms, latency-ms, rate,
 // memory, dump, fault, split-gap-ms (InstrumentSettingsHelp describes each). A fault setting adds
 // to the plan; the others replace. On an error returns false with a sentence in strError and
 // leaves config as it was.

@@ -36,6 +36,7 @@ void CSimInstrument::OnMessage(const std::uint8_t* p, std::size_t n) {
     ++m_stats.nIgnored;
     return;
   }
+  m_nRequestBytes = n;
   const std::uint32_t nOccurrence = ++m_stats.aReceived[static_cast<std::size_t>(*eRequest)];
   if (*eRequest == EInstrumentRequest::DataPacket && std::exchange(m_bResendAsked, false)) ++m_stats.nPacketsResent;
   const EInstrumentFault eFault = m_config.faultPlan.FaultFor(*eRequest, nOccurrence);
@@ -62,6 +63,23 @@ void CSimInstrument::OnMessage(const std::uint8_t* p, std::size_t n) {
       break;
   }
   Send(Act(*eRequest, p, n), eFault);
+  if (eFault == EInstrumentFault::SpoilStored && *eRequest == EInstrumentRequest::BlockChecksum) SpoilBlock(p, n);
+}
+
+void CSimInstrument::SpoilBlock(const std::uint8_t* p, std::size_t n) {
+  const std::optional<sim::CBlockChecksum> check = sim::DecodeBlockChecksum(p, n);
+  if (!check || check->nLength == 0) return;
+  CSparseMemory& bank = m_memory.Device(m_nDevice);
+  const std::uint32_t nAddress = check->nAddress + check->nLength / 2;
+  bank.WriteByte(nAddress, static_cast<std::uint8_t>(~bank.Read(nAddress)));
+}
+
+std::uint32_t CSimInstrument::LinkMs(std::size_t nBytes) {
+  if (m_config.nRateBytesPerMs == 0) return 0;
+  m_dLinkCarry += static_cast<double>(nBytes) / m_config.nRateBytesPerMs;
+  const auto nMs = static_cast<std::uint32_t>(m_dLinkCarry);
+  m_dLinkCarry -= nMs;
+  return nMs;
 }
 
 std::vector<std::uint8_t> CSimInstrument::Act(EInstrumentRequest eRequest, const std::uint8_t* p, std::size_t n) {
@@ -219,7 +237,7 @@ std::vector<std::uint8_t> CSimInstrument::OutOfSequence(EInstrumentRequest eRequ
 
 void CSimInstrument::Send(std::vector<std::uint8_t> aReply, EInstrumentFault eFault) {
   if (aReply.empty()) return;
-  const std::uint32_t nLatency = m_config.nLatencyMs;
+  const std::uint32_t nLatency = m_config.nLatencyMs + LinkMs(m_nRequestBytes + aReply.size());
   switch (eFault) {
     case EInstrumentFault::CorruptReply:
       sim::CorruptReply(aReply);

@@ -37,6 +37,7 @@ struct CInstrumentConfig {
   bool bRestartOnModeOn = true;                            // restarts (devices vanish) entering update mode
   std::uint32_t nRestartMs = 3000;                         // how long the devices are gone
   std::uint32_t nLatencyMs = 2;                            // reply latency
+  std::uint32_t nRateBytesPerMs = 0;                       // link speed; 0: bytes take no time
   CFaultPlan faultPlan;                                    // misbehaviour on purpose
   std::shared_ptr<const CInstrumentMemory> pPresetMemory;  // memory at power-on; none: all FF
   std::string strDumpFolder;  // where the host program dumps the memory when it ends; "" none
@@ -95,6 +96,11 @@ class CSimInstrument {
   std::vector<std::uint8_t> OutOfSequence(EInstrumentRequest eRequest);
 
   void Send(std::vector<std::uint8_t> aReply, EInstrumentFault eFault);
+  // How long a request and its reply of nBytes together take on the link, in whole ms; the
+  // fractions are carried over to the next exchange so that long runs keep the rate.
+  std::uint32_t LinkMs(std::size_t nBytes);
+  // The silent fault: one byte of the block just checked changes.
+  void SpoilBlock(const std::uint8_t* p, std::size_t n);
   void DeliverAfter(std::uint32_t nDelayMs, std::vector<std::uint8_t> aBytes);
   // The devices vanish; with bReturn they come back after nRestartMs in update mode.
   void Restart(bool bReturn);
@@ -109,6 +115,8 @@ class CSimInstrument {
   bool m_bFastBaud = false;
   bool m_bResendAsked = false;  // the last data packet was answered 02
   std::uint8_t m_nDevice = 0;
+  std::size_t m_nRequestBytes = 0;  // length of the request being answered
+  double m_dLinkCarry = 0;          // link time not yet spent, in ms
   // Scheduled functions hold a weak reference: they do nothing once the instrument is gone.
   std::shared_ptr<int> m_pAlive = std::make_shared<int>(0);
 };

@@ -27,6 +27,7 @@ fw::BOOL CInstallerApp::InitInstance() {
 
   CInstallerDlg dlg;
   dlg.SetPackagePath(m_strPackagePath);
+  dlg.SetVerify(m_bVerify);
   SetMainWnd(&dlg);
   m_pDlg = &dlg;
   dlg.DoModal();

@@ -21,6 +21,8 @@ class CInstallerApp : public fw::CWinApp {
   // the lock is the one for the whole system.
   void SetPackagePath(const std::string& strPath) { m_strPackagePath = strPath; }
   void SetLockFolder(const std::string& strFolder) { m_strLockFolder = strFolder; }
+  // --verify for the dialog.
+  void SetVerify(bool bVerify) { m_bVerify = bVerify; }
 
   // Runs the whole program; always FALSE, as there is no loop after the dialog.
   fw::BOOL InitInstance() override;
@@ -40,6 +42,7 @@ class CInstallerApp : public fw::CWinApp {
   CInstallerDlg* m_pDlg = nullptr;
   bool m_bSecondCopy = false;
   std::string m_strLockError;
+  bool m_bVerify = false;
 };
 
 }  // namespace velda

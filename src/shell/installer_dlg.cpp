@@ -16,7 +16,7 @@ using Handler = void (CInstallerDlg::*)();
 
 // The command map: each step identifier routed to its one handler. Identifiers not listed (the
 // markers and the MIDI-in status) are dropped.
-constexpr std::array<std::pair<UINT, Handler>, 40> kCommandMap{{
+constexpr std::array<std::pair<UINT, Handler>, 42> kCommandMap{{
     {ID_STEP_NEXT_STATEMENT, &CInstallerDlg::OnNextStatement},
     {ID_STEP_SEND_INQUIRY, &CInstallerDlg::SendInquiry},
     {ID_REPLY_MODE_OFF, &CInstallerDlg::OnReplyModeOff},
@@ -54,6 +54,8 @@ constexpr std::array<std::pair<UINT, Handler>, 40> kCommandMap{{
     {ID_AREA_MISMATCH, &CInstallerDlg::OnAreaMismatch},
     {ID_REPLY_BLOCK_START, &CInstallerDlg::OnReplyBlockStart},
     {ID_STEP_BEGIN, &CInstallerDlg::OnStepBegin},
+    {ID_STEP_READ_BACK_NEXT, &CInstallerDlg::OnReadBackNext},
+    {ID_STEP_READ_BACK_COMPARE, &CInstallerDlg::OnReadBackCompare},
     {ID_MIDI_PORT, &CInstallerDlg::OnMidiPort},
     {ID_MIDI_IN_DATA, &CInstallerDlg::OnMidiInData},
     {static_cast<UINT>(IDC_MIDI_PORT), &CInstallerDlg::OnMidiPort},  // the MIDI Port button

@@ -14,6 +14,7 @@
 #include "fw/types.h"
 #include "fw/wnd.h"
 #include "protocol/block_plan.h"
+#include "protocol/read_back.h"
 #include "protocol/reply_assembler.h"
 #include "script/data_entry.h"
 #include "shell/outcome.h"
@@ -61,6 +62,8 @@ class CInstallerDlg : public fw::CDialog {
   // Where the package is read from; "velda.uxs" in the current folder unless a program says so.
   void SetPackagePath(const std::string& strPath) { m_strPackagePath = strPath; }
   const std::string& PackagePath() const { return m_strPackagePath; }
+  // --verify: read back what was written before update mode ends, and compare.
+  void SetVerify(bool bVerify) { m_bVerify = bVerify; }
 
   // How the installation ended so far; every ending and failure notes itself here.
   void NoteOutcome(EOutcome eOutcome);
@@ -122,6 +125,17 @@ class CInstallerDlg : public fw::CDialog {
   bool m_bAreaReplyTaken = false;            // the pending area request was answered already
   // How the package file is read: the file system unless a test puts a failing reader here.
   std::function<fw::CFileResult(const std::string&)> m_fnReadPackage;
+
+  // ---- Beyond the field list: read-back verification (--verify) ----
+  bool m_bVerify = false;                 // asked for; off by default
+  std::vector<CWrittenRange> m_aWritten;  // written since update mode went on, not yet read back
+  bool m_bReadingBack = false;            // the replies belong to the read-back, not the script
+  bool m_bReadBackThenModeOff = false;    // what follows: SET_UPDATE_MODE_OFF, or the end
+  std::size_t m_nReadBackRange = 0;       // the range being read back
+  UINT m_nReadBackDone = 0;               // bytes of that range read back
+  std::uint64_t m_nReadBackBytes = 0;     // bytes read back in all
+  int m_nReadBackDevice = 0;              // the device the instrument has selected
+  CWrittenRange m_readBackChunk;          // the area asked for
 
   // ---- Shell: dispatcher (steps 10122, 10123, 10130, 10301) ----
   int PostStep(UINT nId, LPARAM lParam = 0);
@@ -192,6 +206,13 @@ class CInstallerDlg : public fw::CDialog {
   void SendModeOff();
   void SendBaudReset();
   void SendAreaCheck();
+
+  // ---- Protocol: read-back verification ----
+  bool StartReadBack(bool bThenModeOff);
+  void OnReadBackNext();
+  void OnReadBackCompare();
+  void NoteWrittenBlock(UINT nAddress, UINT nLength);
+  UINT ResumeStep() const { return m_bReadingBack ? ID_STEP_READ_BACK_NEXT : ID_STEP_NEXT_STATEMENT; }
 
   // ---- Protocol: replies, time-outs, resends ----
   void OnWaitTick();

@@ -21,6 +21,8 @@ int ExitCodeOf(EOutcome eOutcome) {
       return EXIT_PORT_ERROR;
     case EOutcome::SecondCopy:
       return EXIT_SECOND_COPY;
+    case EOutcome::VerifyFailed:
+      return EXIT_VERIFY_FAILED;
     case EOutcome::None:
       break;
   }
@@ -47,6 +49,8 @@ const char* NameOf(EOutcome eOutcome) {
       return "port-error";
     case EOutcome::SecondCopy:
       return "second-copy";
+    case EOutcome::VerifyFailed:
+      return "verify-failed";
     case EOutcome::None:
       break;
   }

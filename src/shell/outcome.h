@@ -15,6 +15,7 @@ enum class EOutcome {
   SecondCopy,    // another copy was running
   // Completed as the window shows it, but an entry was never loaded (" Data File Open Error ").
   CompletedWithErrors,
+  VerifyFailed,  // --verify: the instrument's memory differs from the package
 };
 
 // Process exit codes: 0 only for a completed installation.
@@ -28,7 +29,8 @@ constexpr int EXIT_PORT_ERROR = 7;
 constexpr int EXIT_SECOND_COPY = 8;
 constexpr int EXIT_NOT_COMPLETED = 9;  // the window was closed before the installation ended
 constexpr int EXIT_COMPLETED_WITH_ERRORS = 10;
-constexpr int EXIT_NO_LOCK = 11;  // no single-instance lock could be had (not for another copy)
+constexpr int EXIT_NO_LOCK = 11;        // no single-instance lock could be had (not for another copy)
+constexpr int EXIT_VERIFY_FAILED = 12;  // --verify found a difference
 
 int ExitCodeOf(EOutcome eOutcome);
 const char* NameOf(EOutcome eOutcome);

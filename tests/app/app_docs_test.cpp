@@ -22,11 +22,11 @@ TEST(AppDocs, HelpNamesEveryOptionAndEveryExitCode) {
   const std::string s = HelpText();
   for (const char* psz : {"--package FILE", "--virtual ", "--virtual-clock", "--gui", "--tui", "--yes", "--json",
                           "--midi-in NAME", "--midi-out NAME", "--midi-api API", "--list-ports", "--trace FILE",
-                          "--dump DIR", "--instrument KEY=VALUE", "--version", "-h, --help"}) {
+                          "--dump DIR", "--instrument KEY=VALUE", "--verify", "--version", "-h, --help"}) {
     EXPECT_NE(s.find(psz), std::string::npos) << psz;
   }
   for (const int n : {EXIT_COMPLETED, EXIT_USAGE, EXIT_REFUSED, EXIT_TIMED_OUT, EXIT_SCRIPT_OR_PACKAGE, EXIT_CANCELLED,
-                      EXIT_PORT_ERROR, EXIT_SECOND_COPY, EXIT_NOT_COMPLETED}) {
+                      EXIT_PORT_ERROR, EXIT_SECOND_COPY, EXIT_NOT_COMPLETED, EXIT_VERIFY_FAILED}) {
     EXPECT_NE(s.find("\n  " + std::to_string(n) + "  "), std::string::npos) << n;
   }
   EXPECT_EQ(s.back(), '\n');

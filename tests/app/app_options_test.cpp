@@ -68,7 +68,9 @@ TEST(AppOptions, UsageErrorsSayWhatIsWrong) {
   };
   const CCase aCases[] = {
       {{"--bogus"}, "unknown option --bogus"},
-      {{"velda.uxs"}, "unexpected argument \"velda.uxs\""},
+      {{"a.uxs", "b.uxs"}, "unexpected argument \"b.uxs\""},
+      {{"a.uxs", "--package", "b.uxs"}, "only one package may be given"},
+      {{"-x"}, "unexpected argument \"-x\""},
       {{"--package"}, "--package needs a value"},
       {{"--package="}, "--package needs a file name"},
       {{"--yes=1"}, "--yes takes no value"},
@@ -92,6 +94,14 @@ TEST(AppOptions, UsageErrorsSayWhatIsWrong) {
   const CParseResult r = Parse({"--virtual", "--instrument", "latency-ms=soon"});
   ASSERT_FALSE(r.options);
   EXPECT_EQ(r.strError.rfind("--instrument latency-ms=soon: ", 0), 0u) << r.strError;
+}
+
+TEST(AppOptions, OneFileArgumentIsThePackage) {
+  const CParseResult r = Parse({"--verify", "/home/me/new firmware.uxs"});
+  ASSERT_TRUE(r.options) << r.strError;
+  EXPECT_EQ(r.options->strPackage, "/home/me/new firmware.uxs");
+  EXPECT_TRUE(r.options->bVerify);
+  EXPECT_FALSE(Parse({}).options->bVerify);  // opt-in
 }
 
 TEST(AppOptions, HelpAndVersionWinOverTheRest) {

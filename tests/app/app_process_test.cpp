@@ -417,13 +417,13 @@ TEST_F(AppProcess, UsageErrorsAndHelp) {
     EXPECT_NE(p.Err().find("--instrument fault=refuse:nothing:1"), std::string::npos) << p.Err();
   }
   {
-    CChildProcess p(VELDA_INSTALLER_EXE, {"velda.uxs"}, m_dir, m_dir / "lock");
+    CChildProcess p(VELDA_INSTALLER_EXE, {"a.uxs", "b.uxs"}, m_dir, m_dir / "lock");
     EXPECT_EQ(p.Wait(), EXIT_USAGE);
   }
   {
     CChildProcess p(VELDA_INSTALLER_EXE, {"--help"}, m_dir, m_dir / "lock");
     EXPECT_EQ(p.Wait(), EXIT_COMPLETED);
-    EXPECT_EQ(p.Out().rfind("Usage: velda-installer [OPTION]...\n", 0), 0u);
+    EXPECT_EQ(p.Out().rfind("Usage: velda-installer [OPTION]... [PACKAGE]\n", 0), 0u);
     for (const char* psz : {"--package FILE",
                             "--virtual ",
                             "--gui",

@@ -114,6 +114,7 @@ void CInstallerDlg::OnReplyModeOn() {
     return;
   }
   EndWait();
+  m_aWritten.clear();  // the read-back covers what this update mode writes
   PostStep(ID_MARK_MODE_ON_OK);
   PostStep(ID_STEP_NEXT_STATEMENT);
 }
@@ -149,7 +150,7 @@ void CInstallerDlg::OnReplySetDevice() {
     return;
   }
   PostStep(ID_MARK_SET_DEVICE_REPLY);
-  PostStep(ID_STEP_NEXT_STATEMENT);
+  PostStep(ResumeStep());
 }
 
 void CInstallerDlg::OnReplyBlockStart() {
@@ -226,7 +227,7 @@ void CInstallerDlg::OnReplyAreaCheck() {
     m_bAreaReplyTaken = true;
     const CAreaDecodeResult result = DecodeAreaReply(m_pRxBuf.get(), m_nRxLen, m_pAreaBuf.get(), AREA_BUF_SIZE);
     m_nAreaBytes = static_cast<UINT>(result.nBytes);
-    PostStep(ID_STEP_COMPARE_AREA);
+    PostStep(m_bReadingBack ? ID_STEP_READ_BACK_COMPARE : ID_STEP_COMPARE_AREA);
   }
   PostStep(ID_MARK_AREA_CHECK_REPLY);
 }

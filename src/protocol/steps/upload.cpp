@@ -28,6 +28,7 @@ void CInstallerDlg::NextBlock() {
     return;
   }
   m_nBlockLen = nLength;
+  NoteWrittenBlock(nAddress, nLength);
   SendBlockStart(BlockStartDigits(nAddress, nLength));
   ++m_aPlan[m_nCurEntry].nCurBlock;
   SetStatus(TXT_STATUS_UPLOAD);

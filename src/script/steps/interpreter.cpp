@@ -38,7 +38,7 @@ void CInstallerDlg::OnNextStatement() {
     return;
   }
   if (nLine == LINE_AT_END) {
-    PostStep(ID_STEP_INSTALL_COMPLETE);
+    if (!StartReadBack(false)) PostStep(ID_STEP_INSTALL_COMPLETE);
     return;
   }
 
@@ -63,7 +63,7 @@ void CInstallerDlg::OnNextStatement() {
       SendModeOn();
       break;
     case STMT_SET_UPDATE_MODE_OFF:
-      SendModeOff();
+      if (!StartReadBack(true)) SendModeOff();
       break;
     case STMT_UP_BAUDRATE:
       SendBaudUp();
