@@ -6,7 +6,7 @@
 namespace velda {
 namespace {
 
-constexpr std::array<std::pair<EInstrumentFault, std::string_view>, 8> kFaultNames = {{
+constexpr std::array<std::pair<EInstrumentFault, std::string_view>, 10> kFaultNames = {{
     {EInstrumentFault::NoReply, "no-reply"},
     {EInstrumentFault::Refuse, "refuse"},
     {EInstrumentFault::Status02, "status02"},
@@ -15,6 +15,8 @@ constexpr std::array<std::pair<EInstrumentFault, std::string_view>, 8> kFaultNam
     {EInstrumentFault::DoubleReply, "double"},
     {EInstrumentFault::ForeignReply, "foreign"},
     {EInstrumentFault::NeverReturn, "never-return"},
+    {EInstrumentFault::LateReply, "late"},
+    {EInstrumentFault::Vanish, "vanish"},
 }};
 
 }  // namespace

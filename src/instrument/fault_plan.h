@@ -21,6 +21,8 @@ enum class EInstrumentFault : std::uint8_t {
   DoubleReply,   // acted on; the reply comes twice in one delivery
   ForeignReply,  // acted on; the reply carries another manufacturer's identifier
   NeverReturn,   // the devices vanish at this request and never come back; no reply
+  LateReply,     // acted on; the reply comes nLateMs late, after the installer has given up waiting
+  Vanish,        // the request is lost, the devices vanish and come back after the restart time
 };
 
 // A fault for the occurrences nOccurrence .. nOccurrence + nCount - 1 (counted from 1) of one
@@ -42,6 +44,7 @@ struct CFaultPlan {
   std::vector<CFaultRule> aRules;
   std::vector<CUnsolicitedReply> aUnsolicited;
   std::uint32_t nSplitGapMs = 5;
+  std::uint32_t nLateMs = 125'000;  // beyond the longest wait for a reply
 
   // The fault of the first rule that covers this occurrence, None when no rule does.
   EInstrumentFault FaultFor(EInstrumentRequest eRequest, std::uint32_t nOccurrence) const;
@@ -50,7 +53,7 @@ struct CFaultPlan {
 namespace sim {
 
 // The names used in fault settings: "no-reply", "refuse", "status02", "corrupt", "split",
-// "double", "foreign", "never-return".
+// "double", "foreign", "never-return", "late", "vanish".
 std::string_view FaultName(EInstrumentFault eFault);
 std::optional<EInstrumentFault> FaultFromName(std::string_view strName);
 

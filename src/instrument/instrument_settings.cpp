@@ -126,6 +126,7 @@ bool ParseInstrumentSetting(std::string_view strKey, std::string_view strValue, 
   if (strKey == "restart-ms") return RequireNumber(config.nRestartMs);
   if (strKey == "latency-ms") return RequireNumber(config.nLatencyMs);
   if (strKey == "split-gap-ms") return RequireNumber(config.faultPlan.nSplitGapMs);
+  if (strKey == "late-ms") return RequireNumber(config.faultPlan.nLateMs);
   if (strKey == "memory") {
     auto pMemory = std::make_shared<CInstrumentMemory>();
     if (config.pPresetMemory) pMemory->Merge(*config.pPresetMemory);
@@ -161,6 +162,7 @@ std::string InstrumentSettingsHelp() {
       "  memory=FOLDER       preset memory from FOLDER/device-<n>.hex (Intel HEX, n decimal)\n"
       "  dump=FOLDER         write the memory as FOLDER/device-<n>.hex when the program ends\n"
       "  split-gap-ms=MS     gap between the two parts of a split reply (default 5)\n"
+      "  late-ms=MS          how much later a late answer comes (default 125000)\n"
       "  fault=FAULT:REQUEST:OCCURRENCE[:COUNT]\n"
       "                      misbehave on the OCCURRENCE-th request of that kind (from 1) and\n"
       "                      the COUNT-1 after it; may be given many times\n"
@@ -176,6 +178,8 @@ std::string InstrumentSettingsHelp() {
       "  double              acted on; the answer twice in one delivery\n"
       "  foreign             acted on; the answer under another manufacturer's identifier\n"
       "  never-return        the devices vanish at this request and never come back\n"
+      "  late                acted on; the answer comes late-ms later\n"
+      "  vanish              not acted on; the devices vanish and come back after restart-ms\n"
       "Requests:";
   for (std::size_t i = 0; i < kInstrumentRequestKinds; ++i) {
     str += ' ';

@@ -37,6 +37,7 @@ struct CInstrumentConfig {
   bool bRestartOnModeOn = true;                            // restarts (devices vanish) entering update mode
   std::uint32_t nRestartMs = 3000;                         // how long the devices are gone
   std::uint32_t nLatencyMs = 2;                            // reply latency
+  std::uint32_t nPacketSize = 2450;                        // data bytes of every packet but a block's last
   CFaultPlan faultPlan;                                    // misbehaviour on purpose
   std::shared_ptr<const CInstrumentMemory> pPresetMemory;  // memory at power-on; none: all FF
   std::string strDumpFolder;  // where the host program dumps the memory when it ends; "" none
@@ -79,7 +80,17 @@ class CSimInstrument {
     std::uint32_t nAddress = 0;
     std::uint32_t nLength = 0;
     std::uint64_t nNextOffset = 0;  // where the next packet must begin
+    std::uint64_t nReceived = 0;    // data bytes received (fewer than planned where data ended early)
+    std::uint64_t nSum = 0;         // their arithmetic sum
     CSparseMemory data;
+  };
+  // The block last written, the only one a block checksum may name.
+  struct CWrittenBlock {
+    bool bValid = false;
+    std::uint32_t nAddress = 0;
+    std::uint32_t nLength = 0;
+    bool bWhole = false;  // every byte of the block was received
+    std::uint64_t nSum = 0;
   };
 
   // Acting on a request; each returns the reply, or an empty vector for none.
@@ -93,6 +104,7 @@ class CSimInstrument {
   std::vector<std::uint8_t> OnAreaCheck(const std::uint8_t* p, std::size_t n);
   std::vector<std::uint8_t> Malformed(EInstrumentRequest eRequest);
   std::vector<std::uint8_t> OutOfSequence(EInstrumentRequest eRequest);
+  std::vector<std::uint8_t> Refused(EInstrumentRequest eRequest, std::uint32_t& nCounter);
 
   void Send(std::vector<std::uint8_t> aReply, EInstrumentFault eFault);
   void DeliverAfter(std::uint32_t nDelayMs, std::vector<std::uint8_t> aBytes);
@@ -104,6 +116,7 @@ class CSimInstrument {
   CInstrumentMemory m_memory;
   CInstrumentStats m_stats;
   CPendingBlock m_block;
+  CWrittenBlock m_written;
   bool m_bPresent = true;
   bool m_bUpdateMode = false;
   bool m_bFastBaud = false;
