@@ -32,7 +32,7 @@ struct CBreach {
   const char* pszName;
   std::vector<V> aExchange;  // after the block start, every message but the last is accepted
   std::string strLastReply;  // group, command and status of the last reply
-  std::uint32_t CInstrumentStats::* pCounter;
+  std::uint32_t CInstrumentStats::*pCounter;
 };
 
 const CBreach kBreaches[] = {
@@ -49,11 +49,17 @@ const CBreach kBreaches[] = {
      {kA, kB, kC, kWriteBlock, BlockChecksum("0000010000000004000A")},
      "04 42 00",
      &CInstrumentStats::nChecksumsMisnamed},
-    {"ChecksumBeforeTheWrite", {kA, kB, kC, BlockChecksum("0000010000000005000F")}, "04 42 00",
+    {"ChecksumBeforeTheWrite",
+     {kA, kB, kC, BlockChecksum("0000010000000005000F")},
+     "04 42 00",
      &CInstrumentStats::nChecksumsMisnamed},
-    {"ChecksumOfNothing", {kA, kB, kC, kWriteBlock, BlockChecksum("00000000000000000000")}, "04 42 00",
+    {"ChecksumOfNothing",
+     {kA, kB, kC, kWriteBlock, BlockChecksum("00000000000000000000")},
+     "04 42 00",
      &CInstrumentStats::nEmptyChecksums},
-    {"ChecksumWithAWrongSum", {kA, kB, kC, kWriteBlock, BlockChecksum("00000100000000050010")}, "04 42 00",
+    {"ChecksumWithAWrongSum",
+     {kA, kB, kC, kWriteBlock, BlockChecksum("00000100000000050010")},
+     "04 42 00",
      &CInstrumentStats::nChecksumsFailed},
     {"BlockOfNoBytes", {BlockStart("0000020000000000")}, "01 42 00", &CInstrumentStats::nMalformed},
 };
@@ -75,7 +81,9 @@ TEST_P(InstrumentStrict, BreachIsRefusedAndCounted) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Breaches, InstrumentStrict, ::testing::ValuesIn(kBreaches),
-                         [](const ::testing::TestParamInfo<CBreach>& param) { return std::string(param.param.pszName); });
+                         [](const ::testing::TestParamInfo<CBreach>& param) {
+                           return std::string(param.param.pszName);
+                         });
 
 class InstrumentStrictBlocks : public ::testing::Test, public test::CInstrumentRig {};
 
