@@ -19,9 +19,9 @@
 #include "shell/outcome.h"
 #include "shell/steps.h"
 #include "shell/texts.h"
+#include "support/fault_run.h"
 #include "support/rig.h"
 #include "support/scenario_util.h"
-#include "support/sent_requests.h"
 
 namespace velda::test {
 namespace {
@@ -34,96 +34,6 @@ using F = EInstrumentFault;
 // tick of slack: no told state may come later than this after the clean run's end.
 constexpr std::uint64_t kLongestWaitMs = 240 * 500;
 constexpr std::uint64_t kRecoveryMs = 10'000 + 7'500 + 7'500 + 5'000;
-constexpr std::uint64_t kRunLimitMs = 30 * 60 * 1000;
-
-const V kMain = Pattern(10000, 21);
-const V kSub = Pattern(0x900, 22);
-
-// Every request kind, several times: 3 blocks + 2 + 2 behind two area checks on two devices.
-std::string MatrixScript() {
-  return Script({
-      "KEYWORD,\"#5168_1994KESTRA\"",
-      "MODEL_NAME,\"VELDA\"",
-      "SET_UPDATE_MODE_ON",
-      "UP_BAUDRATE",
-      "SET_UPDATE_DEVICE,1,MAIN",
-      "OPEN_DATA_FILE,0,main.bin",
-      "OPEN_DATA_FILE,1,sub.bin",
-      "UPDATE_DEVICE,200000,1000,0",
-      "IF",
-      "AREA_CHECK,1,0,300000,40",
-      "UPDATE_DEVICE,300000,800,1",
-      "ENDIF",
-      "SET_UPDATE_DEVICE,2,SUB",
-      "IF",
-      "AREA_CHECK,1,0,400000,40",
-      "UPDATE_DEVICE,400000,800,1",
-      "ENDIF",
-      "SET_UPDATE_MODE_OFF",
-      "RESET_BAUDRATE",
-  });
-}
-
-// The written bytes of every bank, run by run.
-using CImage = std::vector<std::tuple<std::uint8_t, std::uint32_t, V>>;
-CImage ImageOf(const CInstrumentMemory& memory) {
-  CImage image;
-  for (const auto& [nDevice, bank] : memory.Devices()) {
-    bank.ForEachRun([&image, nDevice](std::uint32_t nAddress, const std::uint8_t* p, std::size_t n) {
-      image.emplace_back(nDevice, nAddress, V(p, p + n));
-    });
-  }
-  return image;
-}
-
-const CImage& PackageImage() {
-  static const CImage s_image = [] {
-    CInstrumentMemory memory;
-    memory.Device(1).Write(0x200000, kMain.data(), kMain.size());
-    memory.Device(1).Write(0x300000, kSub.data(), kSub.size());
-    memory.Device(2).Write(0x400000, kSub.data(), kSub.size());
-    return ImageOf(memory);
-  }();
-  return s_image;
-}
-
-// How one run ended.
-struct CEnding {
-  bool bTold = false;  // a box or the port dialog waits for the user
-  std::string strBox;  // its text
-  EOutcome eOutcome = EOutcome::None;
-  bool bMemoryMatches = false;  // the instrument holds exactly the package's bytes
-  std::uint64_t nEndMs = 0;     // virtual time the user was told
-  std::uint32_t nFaultsApplied = 0;
-  std::uint32_t aReceived[kInstrumentRequestKinds] = {};
-};
-
-CEnding RunInstallation(const CFaultPlan& plan) {
-  CRigOptions opt;
-  opt.instrument.faultPlan = plan;
-  CTestRig rig(opt);
-  rig.SetPackage(MakePackage(MatrixScript(), {{"main.bin", kMain}, {"sub.bin", kSub}}));
-  for (int i = 0; i < 4; ++i) rig.View().QueueAnswer(fw::IDOK);  // the four start-up questions
-  CScriptedView& view = rig.View();
-  const auto Told = [&view] {
-    return (view.OpenBox() != 0 && view.Boxes().size() > 4) || view.WindowOf(IDD_PORT_SELECT) != 0;
-  };
-  CEnding ending;
-  ending.bTold = rig.RunUntil(Told, kRunLimitMs);
-  ending.nEndMs = rig.Now();
-  if (ending.bTold && view.OpenBox() != 0) {
-    ending.strBox = view.Boxes().back().strText;
-    ending.eOutcome = rig.Dlg()->Outcome();
-    // The outcome of a time-out is settled when its box is closed.
-    rig.AnswerBox(fw::IDOK);
-    rig.RunUntil([&rig] { return rig.Dlg() == nullptr || rig.Dlg()->Outcome() != EOutcome::None; }, 1000);
-    if (!rig.Ended() && rig.Dlg() != nullptr) ending.eOutcome = rig.Dlg()->Outcome();
-  }
-  ending.bMemoryMatches = ImageOf(rig.Instrument().Memory()) == PackageImage();
-  ending.nFaultsApplied = rig.Instrument().Stats().nFaultsApplied;
-  for (std::size_t i = 0; i < kInstrumentRequestKinds; ++i) ending.aReceived[i] = rig.Instrument().Stats().aReceived[i];
-  return ending;
-}
 
 const CEnding& CleanRun() {
   static const CEnding s_clean = RunInstallation({});
