@@ -140,6 +140,12 @@ bool ParseInstrumentSetting(std::string_view strKey, std::string_view strValue, 
     return true;
   }
   if (strKey == "fault") return ParseFaultSetting(strValue, config.faultPlan, strError);
+  if (strKey == "replay") {
+    auto pScript = std::make_shared<CReplayScript>();
+    if (!LoadReplayTrace(std::string(strValue), *pScript, strError)) return false;
+    config.pReplay = std::move(pScript);
+    return true;
+  }
   return Fail("unknown instrument setting '" + std::string(strKey) + "'", strError);
 }
 
@@ -163,6 +169,8 @@ std::string InstrumentSettingsHelp() {
       "  dump=FOLDER         write the memory as FOLDER/device-<n>.hex when the program ends\n"
       "  split-gap-ms=MS     gap between the two parts of a split reply (default 5)\n"
       "  late-ms=MS          how much later a late answer comes (default 125000)\n"
+      "  replay=TRACE        answer as recorded in TRACE (a --trace file): each request must be\n"
+      "                      the next one recorded; the first that differs is reported\n"
       "  fault=FAULT:REQUEST:OCCURRENCE[:COUNT]\n"
       "                      misbehave on the OCCURRENCE-th request of that kind (from 1) and\n"
       "                      the COUNT-1 after it; may be given many times\n"

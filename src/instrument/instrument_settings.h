@@ -10,7 +10,7 @@
 namespace velda {
 
 // Applies one setting to config. Keys: keyword, inquiry-text, restart, restart-ms, latency-ms,
-// memory, dump, fault, split-gap-ms, late-ms (InstrumentSettingsHelp describes each). A fault setting adds
+// memory, dump, fault, split-gap-ms, late-ms, replay (InstrumentSettingsHelp describes each). A fault setting adds
 // to the plan; the others replace. On an error returns false with a sentence in strError and
 // leaves config as it was.
 bool ParseInstrumentSetting(std::string_view strKey, std::string_view strValue, CInstrumentConfig& config,

@@ -1,5 +1,7 @@
 #include "instrument/sim_instrument.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <string_view>
 #include <utility>
 
@@ -22,6 +24,9 @@ CSimInstrument::CSimInstrument(const CInstrumentConfig& config, CInstrumentHost&
     : m_config(config), m_host(host) {
   if (m_config.pPresetMemory) m_memory.Merge(*m_config.pPresetMemory);
   for (const CUnsolicitedReply& reply : m_config.faultPlan.aUnsolicited) DeliverAfter(reply.nAtMs, reply.aBytes);
+  if (m_config.pReplay) {
+    for (const CReplayReply& reply : m_config.pReplay->aLeading) DeliverAfter(reply.nDelayMs, reply.aBytes);
+  }
 }
 
 CSimInstrument::~CSimInstrument() = default;
@@ -29,6 +34,10 @@ CSimInstrument::~CSimInstrument() = default;
 void CSimInstrument::OnMessage(const std::uint8_t* p, std::size_t n) {
   if (!m_bPresent) {
     ++m_stats.nIgnoredAbsent;
+    return;
+  }
+  if (m_config.pReplay) {
+    OnReplay(p, n);
     return;
   }
   const std::optional<EInstrumentRequest> eRequest = sim::ClassifyRequest(p, n);
@@ -65,6 +74,38 @@ void CSimInstrument::OnMessage(const std::uint8_t* p, std::size_t n) {
       break;
   }
   Send(Act(*eRequest, p, n), eFault);
+}
+
+void CSimInstrument::OnReplay(const std::uint8_t* p, std::size_t n) {
+  const std::vector<CReplayExchange>& aExchanges = m_config.pReplay->aExchanges;
+  if (!m_strReplayMismatch.empty()) {
+    ++m_stats.nReplayUnanswered;
+    return;
+  }
+  const std::vector<std::uint8_t> aGot(p, p + n);
+  if (m_nReplayPos >= aExchanges.size() || aExchanges[m_nReplayPos].aRequest != aGot) {
+    const std::string strGot = "got " + TraceBytesText(aGot);
+    m_strReplayMismatch =
+        m_nReplayPos >= aExchanges.size()
+            ? "replay: request " + std::to_string(m_nReplayPos + 1) + " comes after the end of the recording; " + strGot
+            : "replay: request " + std::to_string(m_nReplayPos + 1) + " differs from the recording (trace line " +
+                  std::to_string(aExchanges[m_nReplayPos].nLine) + "): expected " +
+                  TraceBytesText(aExchanges[m_nReplayPos].aRequest) + ", " + strGot;
+    std::fprintf(stderr, "%s\n", m_strReplayMismatch.c_str());
+    ++m_stats.nReplayUnanswered;
+    return;
+  }
+  const CReplayExchange& exchange = aExchanges[m_nReplayPos++];
+  ++m_stats.nReplayMatched;
+  for (const CReplayReply& reply : exchange.aReplies) DeliverAfter(reply.nDelayMs, reply.aBytes);
+  // The recording holds no presence changes: a mode on left unanswered and sent again, outside
+  // update mode, is the instrument restarting into update mode, as it does on a real mode on.
+  const std::optional<EInstrumentRequest> eRequest = sim::ClassifyRequest(p, n);
+  if (eRequest == EInstrumentRequest::ModeOff) m_bUpdateMode = false;
+  if (eRequest == EInstrumentRequest::ModeOn && !m_bUpdateMode && exchange.aReplies.empty() &&
+      m_config.bRestartOnModeOn && m_nReplayPos < aExchanges.size() && aExchanges[m_nReplayPos].aRequest == aGot) {
+    Restart(true);
+  }
 }
 
 std::vector<std::uint8_t> CSimInstrument::Act(EInstrumentRequest eRequest, const std::uint8_t* p, std::size_t n) {

@@ -13,6 +13,7 @@
 #include "instrument/fault_plan.h"
 #include "instrument/instrument_memory.h"
 #include "instrument/instrument_stats.h"
+#include "instrument/replay_script.h"
 #include "instrument/sparse_memory.h"
 
 namespace velda {
@@ -41,6 +42,9 @@ struct CInstrumentConfig {
   CFaultPlan faultPlan;                                    // misbehaviour on purpose
   std::shared_ptr<const CInstrumentMemory> pPresetMemory;  // memory at power-on; none: all FF
   std::string strDumpFolder;  // where the host program dumps the memory when it ends; "" none
+  // Answer from a recorded session instead: each request must be the next recorded one, byte for
+  // byte; the first that differs is reported (stderr, ReplayMismatch) and nothing more is answered.
+  std::shared_ptr<const CReplayScript> pReplay;
 };
 
 // The instrument itself. It answers one complete message at a time through the host, never
@@ -63,6 +67,8 @@ class CSimInstrument {
   bool HasOpenBlock() const { return m_block.bOpen; }
   const CInstrumentStats& Stats() const { return m_stats; }
   const CInstrumentConfig& Config() const { return m_config; }
+  // Where a replayed session first went another way than its recording; "" while it follows it.
+  const std::string& ReplayMismatch() const { return m_strReplayMismatch; }
 
   CInstrumentMemory& Memory() { return m_memory; }
   const CInstrumentMemory& Memory() const { return m_memory; }
@@ -95,6 +101,7 @@ class CSimInstrument {
 
   // Acting on a request; each returns the reply, or an empty vector for none.
   std::vector<std::uint8_t> Act(EInstrumentRequest eRequest, const std::uint8_t* p, std::size_t n);
+  void OnReplay(const std::uint8_t* p, std::size_t n);
   std::vector<std::uint8_t> OnModeOn(const std::uint8_t* p, std::size_t n);
   std::vector<std::uint8_t> OnSetDevice(const std::uint8_t* p, std::size_t n);
   std::vector<std::uint8_t> OnBlockStart(const std::uint8_t* p, std::size_t n);
@@ -122,6 +129,8 @@ class CSimInstrument {
   bool m_bFastBaud = false;
   bool m_bResendAsked = false;  // the last data packet was answered 02
   std::uint8_t m_nDevice = 0;
+  std::size_t m_nReplayPos = 0;  // the next recorded exchange
+  std::string m_strReplayMismatch;
   // Scheduled functions hold a weak reference: they do nothing once the instrument is gone.
   std::shared_ptr<int> m_pAlive = std::make_shared<int>(0);
 };

@@ -36,7 +36,7 @@ constexpr std::uint64_t kLongestWaitMs = 240 * 500;
 constexpr std::uint64_t kRecoveryMs = 10'000 + 7'500 + 7'500 + 5'000;
 
 const CEnding& CleanRun() {
-  static const CEnding s_clean = RunInstallation({});
+  static const CEnding s_clean = RunInstallation(CFaultPlan{});
   return s_clean;
 }
 

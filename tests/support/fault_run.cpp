@@ -65,8 +65,14 @@ const CImage& FaultRunImage() {
 }
 
 CEnding RunInstallation(const CFaultPlan& plan, std::uint64_t nMaxMs) {
+  CInstrumentConfig config;
+  config.faultPlan = plan;
+  return RunInstallation(config, nMaxMs);
+}
+
+CEnding RunInstallation(const CInstrumentConfig& config, std::uint64_t nMaxMs) {
   CRigOptions opt;
-  opt.instrument.faultPlan = plan;
+  opt.instrument = config;
   CTestRig rig(opt);
   rig.SetPackage(FaultRunPackage());
   for (int i = 0; i < 4; ++i) rig.View().QueueAnswer(fw::IDOK);  // the four start-up questions
@@ -88,6 +94,8 @@ CEnding RunInstallation(const CFaultPlan& plan, std::uint64_t nMaxMs) {
   ending.bMemoryMatches = ImageOf(rig.Instrument().Memory()) == FaultRunImage();
   ending.nFaultsApplied = rig.Instrument().Stats().nFaultsApplied;
   for (std::size_t i = 0; i < kInstrumentRequestKinds; ++i) ending.aReceived[i] = rig.Instrument().Stats().aReceived[i];
+  ending.aTrace = rig.Trace().Lines();
+  ending.strReplayMismatch = rig.Instrument().ReplayMismatch();
   return ending;
 }
 

@@ -10,6 +10,7 @@
 #include "instrument/fault_plan.h"
 #include "instrument/instrument_memory.h"
 #include "instrument/request_kind.h"
+#include "instrument/sim_instrument.h"
 #include "shell/outcome.h"
 
 namespace velda::test {
@@ -30,10 +31,13 @@ struct CEnding {
   std::uint64_t nEndMs = 0;     // virtual time the user was told
   std::uint32_t nFaultsApplied = 0;
   std::uint32_t aReceived[kInstrumentRequestKinds] = {};
+  std::vector<std::string> aTrace;  // "<ms> <dir> <payload>", as --trace writes it
+  std::string strReplayMismatch;
 };
 
 // Runs the installation until the user is told (or nMaxMs of virtual time passed), answering the
 // four start-up questions; the ending box is then closed to settle the outcome.
 CEnding RunInstallation(const CFaultPlan& plan, std::uint64_t nMaxMs = 30 * 60 * 1000);
+CEnding RunInstallation(const CInstrumentConfig& config, std::uint64_t nMaxMs = 30 * 60 * 1000);
 
 }  // namespace velda::test
