@@ -15,7 +15,7 @@ using namespace velda;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSize) {
   if (nSize < 4 || nSize > 64 * 1024) return 0;
-  CRigOptions opt;
+  test::CRigOptions opt;
   CFaultPlan& plan = opt.instrument.faultPlan;
   CFaultRule rule;
   rule.eFault = static_cast<EInstrumentFault>(pData[0] % 11);

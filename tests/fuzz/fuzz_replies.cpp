@@ -11,6 +11,7 @@
 #include "protocol/reply_table.h"
 
 using namespace velda;
+using fw::BYTE;
 
 namespace {
 
