@@ -8,7 +8,7 @@ FUZZERS := fuzz_package fuzz_installation fuzz_replies fuzz_instrument
 # Seconds each fuzz target runs: make test keeps them short, make fuzz runs them longer.
 FUZZ_SECONDS ?= 15
 FUZZ_LONG_SECONDS ?= 600
-SOAK_RUNS ?= 2000
+SOAK_RUNS ?= 50000
 
 deps:
 	scripts/install-deps
