@@ -35,7 +35,7 @@ TEST(ReplyRing, RepliesComeOutInOrderAcrossTheWrap) {
     }
   }
   EXPECT_EQ(ring.Count(), 21u - nNext);
-  while (!ring.IsEmpty()) EXPECT_EQ(Pop(ring), Reply(nNext, 9 + nNext % 7)) << int{nNext++};
+  for (; !ring.IsEmpty(); ++nNext) EXPECT_EQ(Pop(ring), Reply(nNext, 9 + nNext % 7)) << int{nNext};
 }
 
 TEST(ReplyRing, AFullRingAndAnOverlongReplyKeepNothing) {
