@@ -32,7 +32,14 @@ std::string FirstDifference(const std::vector<std::string>& a, const std::vector
   for (std::size_t i = 0; i < std::max(a.size(), b.size()); ++i) {
     const std::string strA = i < a.size() ? a[i].substr(0, 80) : "(none)";
     const std::string strB = i < b.size() ? b[i].substr(0, 80) : "(none)";
-    if (i >= a.size() || i >= b.size() || a[i] != b[i]) return std::to_string(i) + ": " + strA + " | " + strB;
+    if (i >= a.size() || i >= b.size() || a[i] != b[i]) {
+      std::string str = std::to_string(i);
+      str += ": ";
+      str += strA;
+      str += " | ";
+      str += strB;
+      return str;
+    }
   }
   return "";
 }

@@ -67,6 +67,9 @@ int main(int argc, char** argv) {
   const double fFirst = Mean(aRss, 0, nQuarter);
   const double fLast = Mean(aRss, aRss.size() - nQuarter, aRss.size());
   const bool bFlat = fLast <= fFirst + 2048;
+  std::printf("resident memory by quarter (KiB):");
+  for (std::size_t q = 0; q < 4; ++q) std::printf(" %.0f", Mean(aRss, q * nQuarter, (q + 1) * nQuarter));
+  std::printf("\n");
   std::printf(
       "soak: %d runs, seed %u: %d completed with equal memory, %d told, %d breaches; "
       "resident memory first quarter %.0f KiB, last quarter %.0f KiB (%s)\n",

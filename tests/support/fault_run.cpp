@@ -45,8 +45,9 @@ std::vector<std::uint8_t> FaultRunPackage() {
 
 CImage ImageOf(const CInstrumentMemory& memory) {
   CImage image;
-  for (const auto& [nDevice, bank] : memory.Devices()) {
-    bank.ForEachRun([&image, nDevice](std::uint32_t nAddress, const std::uint8_t* p, std::size_t n) {
+  for (const auto& device : memory.Devices()) {
+    const std::uint8_t nDevice = device.first;
+    device.second.ForEachRun([&image, nDevice](std::uint32_t nAddress, const std::uint8_t* p, std::size_t n) {
       image.emplace_back(nDevice, nAddress, V(p, p + n));
     });
   }

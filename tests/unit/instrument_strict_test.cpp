@@ -14,7 +14,6 @@
 namespace velda {
 namespace {
 
-using test::Bytes;
 using test::kWriteBlock;
 using test::Msg;
 using test::Packet;
