@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "midi/driver/midi_driver.h"
 #include "support/fault_run.h"
 
 namespace {
@@ -67,6 +68,7 @@ int main(int argc, char** argv) {
   const double fFirst = Mean(aRss, 0, nQuarter);
   const double fLast = Mean(aRss, aRss.size() - nQuarter, aRss.size());
   const bool bFlat = fLast <= fFirst + 2048;
+  std::printf("buffers kept for drivers that would not let go: %zu\n", KeptForDriverCount());
   std::printf("resident memory by quarter (KiB):");
   for (std::size_t q = 0; q < 4; ++q) std::printf(" %.0f", Mean(aRss, q * nQuarter, (q + 1) * nQuarter));
   std::printf("\n");
