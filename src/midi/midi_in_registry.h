@@ -15,7 +15,7 @@ class CMidiInPort;
 
 class CMidiInRegistry {
  public:
-  static constexpr std::size_t kSlots = 64;
+  static constexpr std::size_t kSlots = 256;
 
   // A key for the port (never 0); 0 when every slot is taken.
   static std::uintptr_t Register(CMidiInPort* pPort);

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "instrument/sim_instrument.h"
-#include "unit/instrument_fake_host.h"
+#include "support/instrument_fake_host.h"
 
 namespace velda {
 namespace {
