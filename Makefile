@@ -1,9 +1,14 @@
 # The two commands of the project. Each does its own set-up on a fresh Debian 12 machine.
-.PHONY: test demo deps build lint clean
+.PHONY: test demo deps build lint clean fuzz soak
 
 JOBS ?= 2
 # The tests that run threads: ThreadSanitizer builds and runs these alone.
 THREADED_TESTS := $(basename $(notdir $(wildcard tests/*/*_mt_*test.cpp)))
+FUZZERS := fuzz_package fuzz_installation fuzz_replies fuzz_instrument
+# Seconds each fuzz target runs: make test keeps them short, make fuzz runs them longer.
+FUZZ_SECONDS ?= 15
+FUZZ_LONG_SECONDS ?= 600
+SOAK_RUNS ?= 50000
 
 deps:
 	scripts/install-deps
@@ -17,12 +22,26 @@ test: deps
 	cmake --build --preset default -j $(JOBS)
 	ctest --preset default
 	scripts/lint build/default
+	scripts/valgrind-install build/default
+	cmake --preset fuzz
+	cmake --build --preset fuzz -j $(JOBS) --target $(FUZZERS)
+	scripts/fuzz build/fuzz $(FUZZ_SECONDS)
 	cmake --preset asan
 	cmake --build --preset asan -j $(JOBS)
 	ctest --preset asan
 	cmake --preset tsan
 	cmake --build --preset tsan -j $(JOBS) --target $(THREADED_TESTS)
 	ctest --preset tsan
+
+# The fuzz targets, longer (FUZZ_LONG_SECONDS each); their corpora grow in build/fuzz/corpus.
+fuzz: build
+	cmake --preset fuzz
+	cmake --build --preset fuzz -j $(JOBS) --target $(FUZZERS)
+	scripts/fuzz build/fuzz $(FUZZ_LONG_SECONDS)
+
+# Many consecutive virtual installations with random faults (fixed seed), outside make test.
+soak: build
+	build/default/tests/soak $(SOAK_RUNS)
 
 # Format and static checks alone (make test runs them too).
 lint: build

@@ -3,13 +3,27 @@
 #include <atomic>
 #include <cstdio>
 
+#include "fw/note_queue.h"
+
 namespace velda {
 
 namespace {
 std::atomic<CTraceSink*> g_pSink{nullptr};
+CNoteQueue g_notes;  // trivially destroyed: a late callback may still push
 }  // namespace
 
-void SetTraceSink(CTraceSink* pSink) { g_pSink.store(pSink); }
+void SetTraceSink(CTraceSink* pSink) {
+  FlushTraceNotes();
+  g_pSink.store(pSink);
+}
+
+void TraceNoteLater(const char* pszConstantText) { g_notes.Push(pszConstantText); }
+
+void FlushTraceNotes() {
+  for (const char* psz = g_notes.Pop(); psz != nullptr; psz = g_notes.Pop()) {
+    if (CTraceSink* pSink = g_pSink.load()) pSink->OnTraceLine('#', psz);
+  }
+}
 CTraceSink* GetTraceSink() { return g_pSink.load(); }
 
 std::string FormatHexBytes(const fw::BYTE* p, std::size_t n) {
@@ -25,14 +39,17 @@ std::string FormatHexBytes(const fw::BYTE* p, std::size_t n) {
 }
 
 void TraceSent(const fw::BYTE* pMsg, std::size_t nLen) {
+  FlushTraceNotes();
   if (CTraceSink* pSink = g_pSink.load()) pSink->OnTraceLine('>', FormatHexBytes(pMsg, nLen));
 }
 
 void TraceReceived(const fw::BYTE* pMsg, std::size_t nLen) {
+  FlushTraceNotes();
   if (CTraceSink* pSink = g_pSink.load()) pSink->OnTraceLine('<', FormatHexBytes(pMsg, nLen));
 }
 
 void TraceNote(const std::string& strText) {
+  FlushTraceNotes();
   if (CTraceSink* pSink = g_pSink.load()) pSink->OnTraceLine('#', strText);
 }
 

@@ -28,6 +28,13 @@ void TraceSent(const fw::BYTE* pMsg, std::size_t nLen);
 void TraceReceived(const fw::BYTE* pMsg, std::size_t nLen);
 void TraceNote(const std::string& strText);
 
+// A note from the MIDI driver's thread, which must neither allocate nor wait: only the address of
+// the constant text is queued, and the line is written by the next trace call of the installer's
+// thread, or FlushTraceNotes. A note that finds the queue full is lost.
+void TraceNoteLater(const char* pszConstantText);
+// Writes the queued notes (the installer's thread).
+void FlushTraceNotes();
+
 // Upper-case hex pairs separated by single spaces.
 std::string FormatHexBytes(const fw::BYTE* p, std::size_t n);
 

@@ -6,7 +6,7 @@
 namespace velda {
 namespace {
 
-constexpr std::array<std::pair<EInstrumentFault, std::string_view>, 9> kFaultNames = {{
+constexpr std::array<std::pair<EInstrumentFault, std::string_view>, 11> kFaultNames = {{
     {EInstrumentFault::NoReply, "no-reply"},
     {EInstrumentFault::Refuse, "refuse"},
     {EInstrumentFault::Status02, "status02"},
@@ -16,6 +16,8 @@ constexpr std::array<std::pair<EInstrumentFault, std::string_view>, 9> kFaultNam
     {EInstrumentFault::ForeignReply, "foreign"},
     {EInstrumentFault::NeverReturn, "never-return"},
     {EInstrumentFault::SpoilStored, "spoil"},
+    {EInstrumentFault::LateReply, "late"},
+    {EInstrumentFault::Vanish, "vanish"},
 }};
 
 }  // namespace

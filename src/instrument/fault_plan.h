@@ -23,6 +23,8 @@ enum class EInstrumentFault : std::uint8_t {
   NeverReturn,   // the devices vanish at this request and never come back; no reply
   SpoilStored,   // block checksum: acted on and answered as correct, then one stored byte of
                  // the block changes silently (only reading the memory back finds it)
+  LateReply,     // acted on; the reply comes nLateMs late, after the installer has given up waiting
+  Vanish,        // the request is lost, the devices vanish and come back after the restart time
 };
 
 // A fault for the occurrences nOccurrence .. nOccurrence + nCount - 1 (counted from 1) of one
@@ -44,6 +46,7 @@ struct CFaultPlan {
   std::vector<CFaultRule> aRules;
   std::vector<CUnsolicitedReply> aUnsolicited;
   std::uint32_t nSplitGapMs = 5;
+  std::uint32_t nLateMs = 125'000;  // beyond the longest wait for a reply
 
   // The fault of the first rule that covers this occurrence, None when no rule does.
   EInstrumentFault FaultFor(EInstrumentRequest eRequest, std::uint32_t nOccurrence) const;
@@ -52,7 +55,7 @@ struct CFaultPlan {
 namespace sim {
 
 // The names used in fault settings: "no-reply", "refuse", "status02", "corrupt", "split",
-// "double", "foreign", "never-return", "spoil".
+// "double", "foreign", "never-return", "spoil", "late", "vanish".
 std::string_view FaultName(EInstrumentFault eFault);
 std::optional<EInstrumentFault> FaultFromName(std::string_view strName);
 

@@ -127,6 +127,7 @@ bool ParseInstrumentSetting(std::string_view strKey, std::string_view strValue, 
   if (strKey == "latency-ms") return RequireNumber(config.nLatencyMs);
   if (strKey == "rate") return RequireNumber(config.nRateBytesPerMs);
   if (strKey == "split-gap-ms") return RequireNumber(config.faultPlan.nSplitGapMs);
+  if (strKey == "late-ms") return RequireNumber(config.faultPlan.nLateMs);
   if (strKey == "memory") {
     auto pMemory = std::make_shared<CInstrumentMemory>();
     if (config.pPresetMemory) pMemory->Merge(*config.pPresetMemory);
@@ -140,6 +141,12 @@ bool ParseInstrumentSetting(std::string_view strKey, std::string_view strValue, 
     return true;
   }
   if (strKey == "fault") return ParseFaultSetting(strValue, config.faultPlan, strError);
+  if (strKey == "replay") {
+    auto pScript = std::make_shared<CReplayScript>();
+    if (!LoadReplayTrace(std::string(strValue), *pScript, strError)) return false;
+    config.pReplay = std::move(pScript);
+    return true;
+  }
   return Fail("unknown instrument setting '" + std::string(strKey) + "'", strError);
 }
 
@@ -164,6 +171,9 @@ std::string InstrumentSettingsHelp() {
       "  memory=FOLDER       preset memory from FOLDER/device-<n>.hex (Intel HEX, n decimal)\n"
       "  dump=FOLDER         write the memory as FOLDER/device-<n>.hex when the program ends\n"
       "  split-gap-ms=MS     gap between the two parts of a split reply (default 5)\n"
+      "  late-ms=MS          how much later a late answer comes (default 125000)\n"
+      "  replay=TRACE        answer as recorded in TRACE (a --trace file): each request must be\n"
+      "                      the next one recorded; the first that differs is reported\n"
       "  fault=FAULT:REQUEST:OCCURRENCE[:COUNT]\n"
       "                      misbehave on the OCCURRENCE-th request of that kind (from 1) and\n"
       "                      the COUNT-1 after it; may be given many times\n"
@@ -182,6 +192,8 @@ std::string InstrumentSettingsHelp() {
       "  spoil               with block-checksum: acted on and answered as correct, then one\n"
       "                      byte of the block in memory changes silently (only a read-back\n"
       "                      finds it)\n"
+      "  late                acted on; the answer comes late-ms later\n"
+      "  vanish              not acted on; the devices vanish and come back after restart-ms\n"
       "Requests:";
   for (std::size_t i = 0; i < kInstrumentRequestKinds; ++i) {
     str += ' ';

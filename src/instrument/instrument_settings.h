@@ -10,9 +10,9 @@
 namespace velda {
 
 // Applies one setting to config. Keys: keyword, inquiry-text, restart, restart-ms, latency-ms, rate,
-// memory, dump, fault, split-gap-ms (InstrumentSettingsHelp describes each). A fault setting adds
-// to the plan; the others replace. On an error returns false with a sentence in strError and
-// leaves config as it was.
+// memory, dump, fault, split-gap-ms, late-ms, replay (InstrumentSettingsHelp describes each). A
+// fault setting adds to the plan; the others replace. On an error returns false with a sentence
+// in strError and leaves config as it was.
 bool ParseInstrumentSetting(std::string_view strKey, std::string_view strValue, CInstrumentConfig& config,
                             std::string& strError);
 

@@ -26,9 +26,15 @@ struct CInstrumentStats {
   std::uint32_t nBlocksWritten = 0;
   std::uint32_t nChecksumsMatched = 0;
   std::uint32_t nChecksumsFailed = 0;
+  std::uint32_t nBadPacketSizes = 0;     // packets of another length than the protocol's (but a block's last)
+  std::uint32_t nIncompleteWrites = 0;   // write blocks before the packets covered the block
+  std::uint32_t nChecksumsMisnamed = 0;  // block checksums naming another block than the one just written
+  std::uint32_t nEmptyChecksums = 0;     // block checksums of length 0
   std::uint32_t nFaultsApplied = 0;
-  std::uint32_t nDeliveries = 0;     // deliveries handed to the host
-  std::uint32_t nDroppedAbsent = 0;  // deliveries dropped because the devices were gone
+  std::uint32_t nReplayMatched = 0;     // requests equal to the recorded ones
+  std::uint32_t nReplayUnanswered = 0;  // requests after the replay lost its way
+  std::uint32_t nDeliveries = 0;        // deliveries handed to the host
+  std::uint32_t nDroppedAbsent = 0;     // deliveries dropped because the devices were gone
 
   std::uint32_t Received(EInstrumentRequest eRequest) const { return aReceived[static_cast<std::size_t>(eRequest)]; }
 };

@@ -1,5 +1,7 @@
 #include "instrument/sim_instrument.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <string_view>
 #include <utility>
 
@@ -22,6 +24,9 @@ CSimInstrument::CSimInstrument(const CInstrumentConfig& config, CInstrumentHost&
     : m_config(config), m_host(host) {
   if (m_config.pPresetMemory) m_memory.Merge(*m_config.pPresetMemory);
   for (const CUnsolicitedReply& reply : m_config.faultPlan.aUnsolicited) DeliverAfter(reply.nAtMs, reply.aBytes);
+  if (m_config.pReplay) {
+    for (const CReplayReply& reply : m_config.pReplay->aLeading) DeliverAfter(reply.nDelayMs, reply.aBytes);
+  }
 }
 
 CSimInstrument::~CSimInstrument() = default;
@@ -29,6 +34,10 @@ CSimInstrument::~CSimInstrument() = default;
 void CSimInstrument::OnMessage(const std::uint8_t* p, std::size_t n) {
   if (!m_bPresent) {
     ++m_stats.nIgnoredAbsent;
+    return;
+  }
+  if (m_config.pReplay) {
+    OnReplay(p, n);
     return;
   }
   const std::optional<EInstrumentRequest> eRequest = sim::ClassifyRequest(p, n);
@@ -48,6 +57,9 @@ void CSimInstrument::OnMessage(const std::uint8_t* p, std::size_t n) {
       Restart(false);
       return;
     case EInstrumentFault::NoReply:
+      return;
+    case EInstrumentFault::Vanish:
+      Restart(true);
       return;
     case EInstrumentFault::Refuse:
       Send(StatusReply(*eRequest, kStatusRefused), EInstrumentFault::None);
@@ -82,6 +94,38 @@ std::uint32_t CSimInstrument::LinkMs(std::size_t nBytes) {
   return nMs;
 }
 
+void CSimInstrument::OnReplay(const std::uint8_t* p, std::size_t n) {
+  const std::vector<CReplayExchange>& aExchanges = m_config.pReplay->aExchanges;
+  if (!m_strReplayMismatch.empty()) {
+    ++m_stats.nReplayUnanswered;
+    return;
+  }
+  const std::vector<std::uint8_t> aGot(p, p + n);
+  if (m_nReplayPos >= aExchanges.size() || aExchanges[m_nReplayPos].aRequest != aGot) {
+    const std::string strGot = "got " + TraceBytesText(aGot);
+    m_strReplayMismatch =
+        m_nReplayPos >= aExchanges.size()
+            ? "replay: request " + std::to_string(m_nReplayPos + 1) + " comes after the end of the recording; " + strGot
+            : "replay: request " + std::to_string(m_nReplayPos + 1) + " differs from the recording (trace line " +
+                  std::to_string(aExchanges[m_nReplayPos].nLine) + "): expected " +
+                  TraceBytesText(aExchanges[m_nReplayPos].aRequest) + ", " + strGot;
+    std::fprintf(stderr, "%s\n", m_strReplayMismatch.c_str());
+    ++m_stats.nReplayUnanswered;
+    return;
+  }
+  const CReplayExchange& exchange = aExchanges[m_nReplayPos++];
+  ++m_stats.nReplayMatched;
+  for (const CReplayReply& reply : exchange.aReplies) DeliverAfter(reply.nDelayMs, reply.aBytes);
+  // The recording holds no presence changes: a mode on left unanswered and sent again, outside
+  // update mode, is the instrument restarting into update mode, as it does on a real mode on.
+  const std::optional<EInstrumentRequest> eRequest = sim::ClassifyRequest(p, n);
+  if (eRequest == EInstrumentRequest::ModeOff) m_bUpdateMode = false;
+  if (eRequest == EInstrumentRequest::ModeOn && !m_bUpdateMode && exchange.aReplies.empty() &&
+      m_config.bRestartOnModeOn && m_nReplayPos < aExchanges.size() && aExchanges[m_nReplayPos].aRequest == aGot) {
+    Restart(true);
+  }
+}
+
 std::vector<std::uint8_t> CSimInstrument::Act(EInstrumentRequest eRequest, const std::uint8_t* p, std::size_t n) {
   switch (eRequest) {
     case EInstrumentRequest::Inquiry:
@@ -97,6 +141,7 @@ std::vector<std::uint8_t> CSimInstrument::Act(EInstrumentRequest eRequest, const
       if (n != kFixedRequestLen) return Malformed(eRequest);
       m_bUpdateMode = false;
       m_block = CPendingBlock{};
+      m_written = CWrittenBlock{};
       return StatusReply(eRequest, kStatusAccepted);
     case EInstrumentRequest::BaudUp:
     case EInstrumentRequest::BaudReset:
@@ -147,14 +192,17 @@ std::vector<std::uint8_t> CSimInstrument::OnSetDevice(const std::uint8_t* p, std
   const std::optional<std::uint8_t> nDevice = sim::DecodeSetDevice(p, n);
   if (!nDevice) return Malformed(EInstrumentRequest::SetDevice);
   m_nDevice = *nDevice;
+  m_written = CWrittenBlock{};  // a block checksum names a block of the selected bank
   return StatusReply(EInstrumentRequest::SetDevice, kStatusAccepted);
 }
 
 std::vector<std::uint8_t> CSimInstrument::OnBlockStart(const std::uint8_t* p, std::size_t n) {
   const std::optional<sim::CBlockStart> block = sim::DecodeBlockStart(p, n);
-  if (!block) return Malformed(EInstrumentRequest::BlockStart);
+  // A block of no bytes is never started: the sender ends its upload instead.
+  if (!block || block->nLength == 0) return Malformed(EInstrumentRequest::BlockStart);
   if (m_block.bOpen) ++m_stats.nBlocksAbandoned;
   m_block = CPendingBlock{};
+  m_written = CWrittenBlock{};
   m_block.bOpen = true;
   m_block.nAddress = block->nAddress;
   m_block.nLength = block->nLength;
@@ -181,8 +229,16 @@ std::vector<std::uint8_t> CSimInstrument::OnDataPacket(const std::uint8_t* p, st
       std::uint64_t{packet.nOffset} + packet.nPlanned > m_block.nLength) {
     return OutOfSequence(EInstrumentRequest::DataPacket);
   }
+  // Every packet carries the protocol's size but the block's last, which carries the rest.
+  const bool bLast = std::uint64_t{packet.nOffset} + packet.nPlanned == m_block.nLength;
+  if (packet.nPlanned == 0 || packet.nPlanned > m_config.nPacketSize ||
+      (!bLast && packet.nPlanned != m_config.nPacketSize)) {
+    return Refused(EInstrumentRequest::DataPacket, m_stats.nBadPacketSizes);
+  }
   m_block.data.Write(packet.nOffset, packet.aData.data(), packet.aData.size());
   m_block.nNextOffset += packet.nPlanned;
+  m_block.nReceived += packet.aData.size();
+  for (const std::uint8_t b : packet.aData) m_block.nSum += b;
   ++m_stats.nPacketsStored;
   m_stats.nBytesStored += packet.aData.size();
   return StatusReply(EInstrumentRequest::DataPacket, kStatusAccepted);
@@ -191,11 +247,17 @@ std::vector<std::uint8_t> CSimInstrument::OnDataPacket(const std::uint8_t* p, st
 std::vector<std::uint8_t> CSimInstrument::OnWriteBlock(std::size_t n) {
   if (n != kFixedRequestLen) return Malformed(EInstrumentRequest::WriteBlock);
   if (!m_block.bOpen) return OutOfSequence(EInstrumentRequest::WriteBlock);
+  if (m_block.nNextOffset != m_block.nLength) return Refused(EInstrumentRequest::WriteBlock, m_stats.nIncompleteWrites);
   CSparseMemory& bank = m_memory.Device(m_nDevice);
   const std::uint32_t nBase = m_block.nAddress;
   m_block.data.ForEachRun([&bank, nBase](std::uint32_t nOffset, const std::uint8_t* pData, std::size_t nLen) {
     bank.Write(nBase + nOffset, pData, nLen);
   });
+  m_written.bValid = true;
+  m_written.nAddress = m_block.nAddress;
+  m_written.nLength = m_block.nLength;
+  m_written.bWhole = m_block.nReceived == m_block.nLength;
+  m_written.nSum = m_block.nSum;
   m_block = CPendingBlock{};
   ++m_stats.nBlocksWritten;
   return StatusReply(EInstrumentRequest::WriteBlock, kStatusAccepted);
@@ -204,12 +266,12 @@ std::vector<std::uint8_t> CSimInstrument::OnWriteBlock(std::size_t n) {
 std::vector<std::uint8_t> CSimInstrument::OnBlockChecksum(const std::uint8_t* p, std::size_t n) {
   const std::optional<sim::CBlockChecksum> check = sim::DecodeBlockChecksum(p, n);
   if (!check) return Malformed(EInstrumentRequest::BlockChecksum);
-  const CSparseMemory* pBank = m_memory.FindDevice(m_nDevice);
-  bool bMatch = check->nSum == 0;  // an empty range sums to 0
-  if (check->nLength > 0) {
-    bMatch = pBank != nullptr && pBank->AllWritten(check->nAddress, check->nLength) &&
-             (pBank->Sum(check->nAddress, check->nLength) & 0xFFFF) == check->nSum;
+  if (check->nLength == 0) return Refused(EInstrumentRequest::BlockChecksum, m_stats.nEmptyChecksums);
+  if (!m_written.bValid || check->nAddress != m_written.nAddress || check->nLength != m_written.nLength) {
+    return Refused(EInstrumentRequest::BlockChecksum, m_stats.nChecksumsMisnamed);
   }
+  // Judged from the bytes this block received, not from memory that may hold them from before.
+  const bool bMatch = m_written.bWhole && (m_written.nSum & 0xFFFF) == check->nSum;
   if (bMatch) {
     ++m_stats.nChecksumsMatched;
   } else {
@@ -235,6 +297,11 @@ std::vector<std::uint8_t> CSimInstrument::OutOfSequence(EInstrumentRequest eRequ
   return StatusReply(eRequest, kStatusRefused);
 }
 
+std::vector<std::uint8_t> CSimInstrument::Refused(EInstrumentRequest eRequest, std::uint32_t& nCounter) {
+  ++nCounter;
+  return StatusReply(eRequest, kStatusRefused);
+}
+
 void CSimInstrument::Send(std::vector<std::uint8_t> aReply, EInstrumentFault eFault) {
   if (aReply.empty()) return;
   const std::uint32_t nLatency = m_config.nLatencyMs + LinkMs(m_nRequestBytes + aReply.size());
@@ -251,6 +318,9 @@ void CSimInstrument::Send(std::vector<std::uint8_t> aReply, EInstrumentFault eFa
       for (std::size_t i = 0; i < nLen; ++i) aReply.push_back(aReply[i]);
       break;
     }
+    case EInstrumentFault::LateReply:
+      DeliverAfter(nLatency + m_config.faultPlan.nLateMs, std::move(aReply));
+      return;
     case EInstrumentFault::SplitReply: {
       const auto itMiddle = aReply.begin() + static_cast<std::ptrdiff_t>(aReply.size() / 2);
       DeliverAfter(nLatency, std::vector<std::uint8_t>(aReply.begin(), itMiddle));
@@ -284,6 +354,7 @@ void CSimInstrument::Restart(bool bReturn) {
   m_bResendAsked = false;
   m_nDevice = 0;
   m_block = CPendingBlock{};
+  m_written = CWrittenBlock{};
   m_host.SetPresent(false);
   if (!bReturn) return;
   ++m_stats.nRestarts;

@@ -13,6 +13,7 @@
 #include "instrument/fault_plan.h"
 #include "instrument/instrument_memory.h"
 #include "instrument/instrument_stats.h"
+#include "instrument/replay_script.h"
 #include "instrument/sparse_memory.h"
 
 namespace velda {
@@ -38,9 +39,13 @@ struct CInstrumentConfig {
   std::uint32_t nRestartMs = 3000;                         // how long the devices are gone
   std::uint32_t nLatencyMs = 2;                            // reply latency
   std::uint32_t nRateBytesPerMs = 0;                       // link speed; 0: bytes take no time
+  std::uint32_t nPacketSize = 2450;                        // data bytes of every packet but a block's last
   CFaultPlan faultPlan;                                    // misbehaviour on purpose
   std::shared_ptr<const CInstrumentMemory> pPresetMemory;  // memory at power-on; none: all FF
   std::string strDumpFolder;  // where the host program dumps the memory when it ends; "" none
+  // Answer from a recorded session instead: each request must be the next recorded one, byte for
+  // byte; the first that differs is reported (stderr, ReplayMismatch) and nothing more is answered.
+  std::shared_ptr<const CReplayScript> pReplay;
 };
 
 // The instrument itself. It answers one complete message at a time through the host, never
@@ -63,6 +68,8 @@ class CSimInstrument {
   bool HasOpenBlock() const { return m_block.bOpen; }
   const CInstrumentStats& Stats() const { return m_stats; }
   const CInstrumentConfig& Config() const { return m_config; }
+  // Where a replayed session first went another way than its recording; "" while it follows it.
+  const std::string& ReplayMismatch() const { return m_strReplayMismatch; }
 
   CInstrumentMemory& Memory() { return m_memory; }
   const CInstrumentMemory& Memory() const { return m_memory; }
@@ -80,11 +87,22 @@ class CSimInstrument {
     std::uint32_t nAddress = 0;
     std::uint32_t nLength = 0;
     std::uint64_t nNextOffset = 0;  // where the next packet must begin
+    std::uint64_t nReceived = 0;    // data bytes received (fewer than planned where data ended early)
+    std::uint64_t nSum = 0;         // their arithmetic sum
     CSparseMemory data;
+  };
+  // The block last written, the only one a block checksum may name.
+  struct CWrittenBlock {
+    bool bValid = false;
+    std::uint32_t nAddress = 0;
+    std::uint32_t nLength = 0;
+    bool bWhole = false;  // every byte of the block was received
+    std::uint64_t nSum = 0;
   };
 
   // Acting on a request; each returns the reply, or an empty vector for none.
   std::vector<std::uint8_t> Act(EInstrumentRequest eRequest, const std::uint8_t* p, std::size_t n);
+  void OnReplay(const std::uint8_t* p, std::size_t n);
   std::vector<std::uint8_t> OnModeOn(const std::uint8_t* p, std::size_t n);
   std::vector<std::uint8_t> OnSetDevice(const std::uint8_t* p, std::size_t n);
   std::vector<std::uint8_t> OnBlockStart(const std::uint8_t* p, std::size_t n);
@@ -94,6 +112,7 @@ class CSimInstrument {
   std::vector<std::uint8_t> OnAreaCheck(const std::uint8_t* p, std::size_t n);
   std::vector<std::uint8_t> Malformed(EInstrumentRequest eRequest);
   std::vector<std::uint8_t> OutOfSequence(EInstrumentRequest eRequest);
+  std::vector<std::uint8_t> Refused(EInstrumentRequest eRequest, std::uint32_t& nCounter);
 
   void Send(std::vector<std::uint8_t> aReply, EInstrumentFault eFault);
   // How long a request and its reply of nBytes together take on the link, in whole ms; the
@@ -110,6 +129,7 @@ class CSimInstrument {
   CInstrumentMemory m_memory;
   CInstrumentStats m_stats;
   CPendingBlock m_block;
+  CWrittenBlock m_written;
   bool m_bPresent = true;
   bool m_bUpdateMode = false;
   bool m_bFastBaud = false;
@@ -117,6 +137,8 @@ class CSimInstrument {
   std::uint8_t m_nDevice = 0;
   std::size_t m_nRequestBytes = 0;  // length of the request being answered
   double m_dLinkCarry = 0;          // link time not yet spent, in ms
+  std::size_t m_nReplayPos = 0;  // the next recorded exchange
+  std::string m_strReplayMismatch;
   // Scheduled functions hold a weak reference: they do nothing once the instrument is gone.
   std::shared_ptr<int> m_pAlive = std::make_shared<int>(0);
 };

@@ -1,13 +1,12 @@
 #include "midi/midi_in_port.h"
 
-#include <map>
-#include <mutex>
 #include <new>
 #include <string>
 
 #include "fw/msgloop.h"
 #include "fw/trace.h"
 #include "fw/wnd.h"
+#include "midi/midi_in_registry.h"
 
 namespace velda {
 
@@ -15,34 +14,6 @@ using fw::FALSE;
 using fw::TRUE;
 
 namespace {
-
-// The live ports by key. The callback holds the lock while it runs on a port, so a port that
-// leaves the registry is never entered again, even by a handle whose close the driver refused.
-// Recursive: a driver may report to the callback from inside a call the callback makes.
-struct CPortRegistry {
-  std::recursive_mutex mx;
-  std::map<DWORD_PTR, CMidiInPort*> aPorts;
-  DWORD_PTR nNextKey = 1;
-};
-
-CPortRegistry& Registry() {
-  static CPortRegistry* pRegistry = new CPortRegistry;  // never destroyed: callbacks may come late
-  return *pRegistry;
-}
-
-DWORD_PTR RegisterPort(CMidiInPort* pPort) {
-  CPortRegistry& reg = Registry();
-  std::lock_guard<std::recursive_mutex> lock(reg.mx);
-  const DWORD_PTR nKey = reg.nNextKey++;
-  reg.aPorts[nKey] = pPort;
-  return nKey;
-}
-
-void UnregisterPort(DWORD_PTR nKey) {
-  CPortRegistry& reg = Registry();
-  std::lock_guard<std::recursive_mutex> lock(reg.mx);
-  reg.aPorts.erase(nKey);
-}
 
 // Waits for the driver's MIM_OPEN or MIM_CLOSE: the flag is tested before each 1 ms sleep, and
 // the wait gives up once more than the limit has passed on the millisecond clock.
@@ -61,7 +32,7 @@ std::unique_ptr<BYTE[]> AllocZeroed(UINT nBytes) { return std::unique_ptr<BYTE[]
 
 }  // namespace
 
-CMidiInPort::CMidiInPort() : m_aQueue(AllocZeroed(MIDI_IN_BLOCK_SIZE)), m_nKey(RegisterPort(this)) {
+CMidiInPort::CMidiInPort() : m_aQueue(AllocZeroed(MIDI_IN_BLOCK_SIZE)), m_nKey(CMidiInRegistry::Register(this)) {
   if (m_aQueue == nullptr) {
     m_nQueueSize = 0;
   }
@@ -69,7 +40,7 @@ CMidiInPort::CMidiInPort() : m_aQueue(AllocZeroed(MIDI_IN_BLOCK_SIZE)), m_nKey(R
 
 CMidiInPort::~CMidiInPort() {
   Close();
-  UnregisterPort(m_nKey);
+  CMidiInRegistry::Unregister(m_nKey);
   // A handle the driver would not close may still hold the blocks.
   ReleaseBlocks(m_hMidiIn.load() == nullptr);
 }
@@ -227,13 +198,8 @@ BOOL CMidiInPort::GetByte(int& nByte) {
 
 void CMidiInPort::MidiInProc(HMIDIIN /*hMidiIn*/, UINT wMsg, DWORD_PTR dwInstance, DWORD_PTR dwParam1,
                              DWORD_PTR dwParam2) {
-  CPortRegistry& reg = Registry();
-  std::lock_guard<std::recursive_mutex> lock(reg.mx);
-  const auto it = reg.aPorts.find(dwInstance);
-  if (it == reg.aPorts.end()) {
-    return;  // the port is gone; its handle outlived it
-  }
-  it->second->OnMidiInMessage(wMsg, dwParam1, dwParam2);
+  // A port that is gone is not found: its handle outlived it.
+  CMidiInRegistry::WithPort(dwInstance, [&](CMidiInPort& port) { port.OnMidiInMessage(wMsg, dwParam1, dwParam2); });
 }
 
 void CMidiInPort::OnMidiInMessage(UINT wMsg, DWORD_PTR dwParam1, DWORD_PTR /*dwParam2*/) {
@@ -248,14 +214,14 @@ void CMidiInPort::OnMidiInMessage(UINT wMsg, DWORD_PTR dwParam1, DWORD_PTR /*dwP
       OnLongData(reinterpret_cast<MIDIHDR*>(dwParam1));
       return;
     case MIM_ERROR:
-      NotifyStatus(TXT_MIDI_IN_DATA_ERROR);
+      NotifyDriverStatus(TXT_MIDI_IN_DATA_ERROR);
       return;
     case MIM_LONGERROR:
       OnLongData(reinterpret_cast<MIDIHDR*>(dwParam1));
-      NotifyStatus(TXT_MIDI_IN_DATA_ERROR);
+      NotifyDriverStatus(TXT_MIDI_IN_DATA_ERROR);
       return;
     case MIM_MOREDATA:
-      NotifyStatus(TXT_MIDI_IN_MORE_DATA);
+      NotifyDriverStatus(TXT_MIDI_IN_MORE_DATA);
       return;
     default:
       return;
@@ -290,7 +256,7 @@ void CMidiInPort::PutByte(BYTE b) {
     // Full: what is queued stays readable, this byte is lost. One status per run of lost bytes.
     if (!m_bOverrunReported) {
       m_bOverrunReported = true;
-      NotifyStatus(TXT_MIDI_IN_OVERRUN);
+      NotifyDriverStatus(TXT_MIDI_IN_OVERRUN);
     }
     return;
   }
@@ -302,6 +268,13 @@ void CMidiInPort::PutByte(BYTE b) {
 void CMidiInPort::NotifyData() {
   if (m_nDataId != 0) {
     fw::PostToMainWindow(fw::WM_COMMAND, m_nDataId, 0);
+  }
+}
+
+void CMidiInPort::NotifyDriverStatus(const char* pszText) {
+  TraceNoteLater(pszText);
+  if (m_nStatusId != 0) {
+    fw::PostToMainWindow(fw::WM_COMMAND, m_nStatusId, 0);
   }
 }
 

@@ -67,7 +67,8 @@ class CMidiInPort {
 
   // ---- Driver's thread.
   // The callback given to the driver. Its instance data is the port's key, looked up among the
-  // live ports under a lock, so a handle that outlives its port never reaches a deleted object.
+  // live ports without a lock (CMidiInRegistry), so a handle that outlives its port never reaches
+  // a deleted object.
   static void MidiInProc(HMIDIIN hMidiIn, UINT wMsg, DWORD_PTR dwInstance, DWORD_PTR dwParam1, DWORD_PTR dwParam2);
   void OnMidiInMessage(UINT wMsg, DWORD_PTR dwParam1, DWORD_PTR dwParam2);
   void OnLongData(MIDIHDR* pHdr);
@@ -76,7 +77,10 @@ class CMidiInPort {
 
   // ---- Either thread.
   void NotifyData();
+  // The installer's thread: the note is traced now.
   void NotifyStatus(const CString& strText);
+  // The driver's thread: the constant note is traced later, from the installer's thread.
+  void NotifyDriverStatus(const char* pszText);
 
   // ---- Inspection (tests, diagnostics).
   HMIDIIN Handle() const { return m_hMidiIn.load(); }

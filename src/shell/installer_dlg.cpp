@@ -67,6 +67,7 @@ CInstallerDlg::CInstallerDlg()
     : fw::CDialog(InstallerTemplate()),
       m_hIcon(IDR_MAINFRAME),
       m_rxAssembler(RX_BUF_SIZE),
+      m_replyRing(RX_BUF_SIZE),
       m_strPackagePath(PACKAGE_NAME) {}
 
 CInstallerDlg::~CInstallerDlg() { DestroyWindow(); }

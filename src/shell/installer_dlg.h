@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -16,6 +15,7 @@
 #include "protocol/block_plan.h"
 #include "protocol/read_back.h"
 #include "protocol/reply_assembler.h"
+#include "protocol/reply_ring.h"
 #include "script/data_entry.h"
 #include "shell/outcome.h"
 #include "shell/steps.h"
@@ -118,11 +118,11 @@ class CInstallerDlg : public fw::CDialog {
   BOOL m_bEndAfterInstall = 0;  // set at start-up, read nowhere
 
   // ---- Beyond the field list: reply assembly and area-reply bookkeeping ----
-  CReplyAssembler m_rxAssembler;             // bytes of a reply still being received
-  std::deque<std::vector<BYTE>> m_aReplies;  // dispatched replies whose step has not run yet
-  UINT m_nRxLen = 0;                         // length of the reply in m_pRxBuf
-  UINT m_nAreaBytes = 0;                     // bytes the last area reply carried
-  bool m_bAreaReplyTaken = false;            // the pending area request was answered already
+  CReplyAssembler m_rxAssembler;   // bytes of a reply still being received
+  CReplyRing m_replyRing;          // dispatched replies whose step has not run yet
+  UINT m_nRxLen = 0;               // length of the reply in m_pRxBuf
+  UINT m_nAreaBytes = 0;           // bytes the last area reply carried
+  bool m_bAreaReplyTaken = false;  // the pending area request was answered already
   // How the package file is read: the file system unless a test puts a failing reader here.
   std::function<fw::CFileResult(const std::string&)> m_fnReadPackage;
 

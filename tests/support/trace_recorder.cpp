@@ -11,6 +11,7 @@ void CTraceRecorder::OnTraceLine(char cDir, const std::string& strPayload) {
 }
 
 std::vector<std::string> CTraceRecorder::Lines() const {
+  FlushTraceNotes();  // the notes the driver's thread left, before reading
   std::lock_guard<std::mutex> lock(m_mx);
   std::vector<std::string> out;
   for (const CLine& l : m_aLines) out.push_back(std::to_string(l.nAt) + " " + l.cDir + " " + l.strPayload);
@@ -18,6 +19,7 @@ std::vector<std::string> CTraceRecorder::Lines() const {
 }
 
 std::vector<std::string> CTraceRecorder::Of(char cDir) const {
+  FlushTraceNotes();  // the notes the driver's thread left, before reading
   std::lock_guard<std::mutex> lock(m_mx);
   std::vector<std::string> out;
   for (const CLine& l : m_aLines) {
@@ -27,6 +29,7 @@ std::vector<std::string> CTraceRecorder::Of(char cDir) const {
 }
 
 std::vector<std::pair<std::uint64_t, std::vector<std::uint8_t>>> CTraceRecorder::Timed(char cDir) const {
+  FlushTraceNotes();  // the notes the driver's thread left, before reading
   std::lock_guard<std::mutex> lock(m_mx);
   std::vector<std::pair<std::uint64_t, std::vector<std::uint8_t>>> out;
   for (const CLine& l : m_aLines) {

@@ -49,7 +49,7 @@ TEST(InstrumentFaultPlan, FaultNamesGoBothWays) {
   for (const EInstrumentFault eFault :
        {EInstrumentFault::NoReply, EInstrumentFault::Refuse, EInstrumentFault::Status02, EInstrumentFault::CorruptReply,
         EInstrumentFault::SplitReply, EInstrumentFault::DoubleReply, EInstrumentFault::ForeignReply,
-        EInstrumentFault::NeverReturn}) {
+        EInstrumentFault::NeverReturn, EInstrumentFault::LateReply, EInstrumentFault::Vanish}) {
     EXPECT_EQ(sim::FaultFromName(sim::FaultName(eFault)), eFault) << sim::FaultName(eFault);
   }
   EXPECT_FALSE(sim::FaultFromName("none"));
@@ -97,6 +97,7 @@ TEST_F(InstrumentFaults, RefuseAnswersStatus00WithoutActing) {
 
 TEST_F(InstrumentFaults, Status02AsksForTheSamePacketAgain) {
   AddFault(EInstrumentFault::Status02, EInstrumentRequest::DataPacket, 2, 3);
+  m_config.nPacketSize = 1;
   EnterUpdateMode();
   EXPECT_EQ(Ask(BlockStart("0000000000000002")), Reply("01 42", "01"));
   EXPECT_EQ(Ask(Packet(1, 0, {0x11})), Reply("03 40", "01"));

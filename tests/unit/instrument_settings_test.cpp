@@ -36,6 +36,8 @@ TEST(InstrumentSettings, PlainKeys) {
   EXPECT_EQ(config.nLatencyMs, 0u);
   ASSERT_TRUE(Set("split-gap-ms", "40", config, strError));
   EXPECT_EQ(config.faultPlan.nSplitGapMs, 40u);
+  ASSERT_TRUE(Set("late-ms", "7000", config, strError));
+  EXPECT_EQ(config.faultPlan.nLateMs, 7000u);
   ASSERT_TRUE(Set("dump", "/tmp/x", config, strError));
   EXPECT_EQ(config.strDumpFolder, "/tmp/x");
   ASSERT_TRUE(ParseInstrumentAssignment("latency-ms=15", config, strError)) << strError;
@@ -58,6 +60,8 @@ TEST(InstrumentSettings, ErrorsLeaveTheConfigAlone) {
   EXPECT_EQ(strError, "unknown instrument setting 'colour'");
   EXPECT_TRUE(Rejected("restart", "yes"));
   EXPECT_EQ(strError, "restart: expected on or off");
+  EXPECT_TRUE(Rejected("replay", "/nonexistent/velda.trace"));
+  EXPECT_EQ(strError, "cannot read the trace /nonexistent/velda.trace");
   EXPECT_TRUE(Rejected("latency-ms", "-1"));
   EXPECT_EQ(strError, "latency-ms: '-1' is not a number");
   EXPECT_TRUE(Rejected("restart-ms", "3s"));

@@ -80,23 +80,27 @@ void CInstallerDlg::DispatchReply(const std::vector<BYTE>& aMsg) {
   if (nStep == 0) {
     return;
   }
-  // The reply's bytes wait in the queue until its own step runs and takes them.
-  if (PostStep(nStep) != 0 && ReplyStepHasHandler(nStep)) {
-    m_aReplies.push_back(aMsg);
+  // The reply's bytes wait in the ring until its own step runs and takes them. A reply the ring
+  // has no room for is dropped before its step is posted, so that steps and replies stay paired.
+  const bool bKeep = ReplyStepHasHandler(nStep);
+  if (bKeep && m_replyRing.IsFull()) {
+    TraceNote("reply dropped: every reply buffer waits for its step");
+    return;
+  }
+  if (PostStep(nStep) != 0 && bKeep) {
+    m_replyRing.Push(aMsg.data(), aMsg.size());
   }
 }
 
 bool CInstallerDlg::TakeReply() {
-  if (m_aReplies.empty()) {
+  if (m_replyRing.IsEmpty()) {
     return false;
   }
-  const std::vector<BYTE> aMsg = std::move(m_aReplies.front());
-  m_aReplies.pop_front();
+  const std::size_t n = m_replyRing.PopInto(m_pRxBuf.get(), m_pRxBuf != nullptr ? RX_BUF_SIZE : 0);
   if (m_pRxBuf == nullptr) {
     return false;
   }
-  m_nRxLen = static_cast<UINT>(std::min<std::size_t>(aMsg.size(), RX_BUF_SIZE));
-  std::copy_n(aMsg.begin(), m_nRxLen, m_pRxBuf.get());
+  m_nRxLen = static_cast<UINT>(n);
   return true;
 }
 
