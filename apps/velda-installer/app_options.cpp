@@ -21,8 +21,7 @@ constexpr COptionDef kOptions[] = {
     {"--json", EArg::Flag},        {"--midi-in", EArg::Value}, {"--midi-out", EArg::Value},
     {"--list-ports", EArg::Flag},  {"--trace", EArg::Value},   {"--dump", EArg::Value},
     {"--instrument", EArg::Value}, {"--version", EArg::Flag},  {"--help", EArg::Flag},
-    {"--midi-api", EArg::Value},
-    {"--verify", EArg::Flag},
+    {"--midi-api", EArg::Value},   {"--verify", EArg::Flag},
 };
 
 const COptionDef* FindOption(std::string_view strName) {

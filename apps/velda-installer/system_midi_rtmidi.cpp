@@ -2,9 +2,9 @@
 // first and JACK when ALSA cannot start. The libraries' own messages go to the trace.
 #include <string>
 
+#include "fw/trace.h"
 #include "midi/driver/rtmidi/library_notes.h"
 #include "midi/driver/rtmidi/rtmidi_midi_driver.h"
-#include "fw/trace.h"
 #include "system_midi.h"
 
 namespace velda::app {

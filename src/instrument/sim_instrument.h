@@ -137,7 +137,7 @@ class CSimInstrument {
   std::uint8_t m_nDevice = 0;
   std::size_t m_nRequestBytes = 0;  // length of the request being answered
   double m_dLinkCarry = 0;          // link time not yet spent, in ms
-  std::size_t m_nReplayPos = 0;  // the next recorded exchange
+  std::size_t m_nReplayPos = 0;     // the next recorded exchange
   std::string m_strReplayMismatch;
   // Scheduled functions hold a weak reference: they do nothing once the instrument is gone.
   std::shared_ptr<int> m_pAlive = std::make_shared<int>(0);
