@@ -119,6 +119,7 @@ int Make(const std::string& strDir, const std::string& strPackage) {
     aEntries.push_back(std::move(e));
   }
   std::vector<velda::CPackageEntry> aParts;
+  aParts.reserve(aEntries.size());
   for (const CEntry& e : aEntries) aParts.push_back({e.strName, e.aData});
   const velda::CPackageWrite written = velda::WritePackageFile(strPackage, strCrLf, aParts);
   if (!written.IsOk()) {

@@ -376,6 +376,7 @@ TEST_F(AppProcess, VirtualRunsInOtherFoldersRunSideBySide) {
   ::setrlimit(RLIMIT_NOFILE, &lim);
   std::vector<std::string> aArgs{"velda-installer", "--virtual", "--virtual-clock", "--tui", "--yes"};
   std::vector<char*> argv;
+  argv.reserve(aArgs.size() + 1);
   for (std::string& s : aArgs) argv.push_back(s.data());
   argv.push_back(nullptr);
   std::exit(app::RunProgram(static_cast<int>(aArgs.size()), argv.data()));

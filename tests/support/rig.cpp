@@ -11,6 +11,7 @@ namespace velda::test {
 std::vector<std::uint8_t> MakePackage(const std::string& strScript,
                                       const std::vector<std::pair<std::string, std::vector<std::uint8_t>>>& aEntries) {
   std::vector<CPackageEntry> aParts;
+  aParts.reserve(aEntries.size());
   for (const auto& [name, data] : aEntries) aParts.push_back({name, data});
   std::vector<std::uint8_t> a;
   const CPackageWrite r = BuildPackage(strScript, aParts, a);

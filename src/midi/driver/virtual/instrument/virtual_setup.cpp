@@ -10,7 +10,10 @@ std::unique_ptr<CVirtualSetup> CVirtualSetup::Create(fw::CScheduler* pVirtualLoo
   for (const std::string& strSetting : opt.aSettings) {
     std::string strReason;
     if (!ParseInstrumentAssignment(strSetting, config, strReason)) {
-      strError = "instrument setting \"" + strSetting + "\": " + strReason;
+      strError = "instrument setting \"";
+      strError += strSetting;
+      strError += "\": ";
+      strError += strReason;
       return nullptr;
     }
   }
