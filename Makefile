@@ -1,5 +1,5 @@
 # The two commands of the project. Each does its own set-up on a fresh Debian 12 machine.
-.PHONY: test demo deps build lint clean fuzz soak
+.PHONY: test test-windows demo deps build lint clean fuzz soak
 
 JOBS ?= 2
 # The tests that run threads: ThreadSanitizer builds and runs these alone.
@@ -42,6 +42,13 @@ fuzz: build
 # Many consecutive virtual installations with random faults (fixed seed), outside make test.
 soak: build
 	build/default/tests/soak $(SOAK_RUNS)
+
+# The Windows build (mingw-w64) and its tests under Wine and Xvfb (label "windows"); not part of
+# make test yet.
+test-windows: deps
+	cmake --preset windows
+	cmake --build --preset windows -j $(JOBS)
+	tests/windows/with_wine ctest --preset windows
 
 # Format and static checks alone (make test runs them too).
 lint: build

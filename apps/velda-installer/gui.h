@@ -20,6 +20,8 @@ struct CGuiHooks {
 bool GuiBuilt();
 // Whether the GUI can open its window here (a display, or a Qt platform named).
 bool GuiCanShow();
+// Whether a desktop is there, so that the window is the default front end.
+bool GuiHasDisplay();
 
 // Runs the installer with its window: InitInstance on a thread of its own, on loop (real clock);
 // returns when it has returned. false when the GUI ended first.

@@ -5,6 +5,8 @@ namespace velda::app {
 
 bool GuiBuilt() { return false; }
 
+bool GuiHasDisplay() { return false; }
+
 bool GuiCanShow() { return false; }
 
 bool RunGui(char* /*pszArgv0*/, CInstallerApp& /*app*/, fw::CMsgLoop& /*loop*/, const CGuiHooks& /*hooks*/) {

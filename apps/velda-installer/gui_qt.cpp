@@ -1,10 +1,23 @@
 // The GUI of a build with Qt 6: the Qt front end.
+#include <cstdlib>
+
 #include "gui.h"
 #include "ui/qt/run_qt.h"
 
 namespace velda::app {
 
+namespace {
+
+bool IsDisplaySet(const char* pszName) {
+  const char* psz = std::getenv(pszName);
+  return psz != nullptr && *psz != '\0';
+}
+
+}  // namespace
+
 bool GuiBuilt() { return true; }
+
+bool GuiHasDisplay() { return IsDisplaySet("DISPLAY") || IsDisplaySet("WAYLAND_DISPLAY"); }
 
 bool GuiCanShow() { return qt::QtCanShowWindows(); }
 

@@ -12,6 +12,7 @@
 
 #include "app_options.h"
 #include "front_end_chain.h"
+#include "fw/codepage.h"
 #include "fw/kernel.h"
 #include "fw/trace.h"
 #include "gui.h"
@@ -34,11 +35,6 @@ int UsageError(const std::string& strText) {
   Complain(strText);
   std::fprintf(stderr, "Try '%s --help' for the options.\n", PROGRAM_NAME);
   return EXIT_USAGE;
-}
-
-bool IsSet(const char* pszName) {
-  const char* psz = std::getenv(pszName);
-  return psz != nullptr && *psz != '\0';
 }
 
 void ListPorts(CMidiDriver& driver, const std::string& strApi) {
@@ -157,6 +153,7 @@ EOutcome RunInWindow(char* pszArgv0, CInstallerApp& app, fw::CMsgLoop& loop, con
 
 int RunProgram(int argc, char** argv) {
   BlockTerminationSignals();
+  fw::SetAnsiCodePage(fw::SystemAnsiCodePage());
   const CParseResult parsed = ParseAppOptions(std::vector<std::string>(argv + 1, argv + argc));
   if (!parsed.options) {
     return UsageError(parsed.strError);
@@ -177,7 +174,7 @@ int RunProgram(int argc, char** argv) {
     if (!GuiCanShow()) return UsageError("--gui: there is no display (DISPLAY and WAYLAND_DISPLAY are not set)");
     bGui = true;
   } else if (opt.eFrontEnd == EFrontEnd::Auto) {
-    bGui = GuiBuilt() && (IsSet("DISPLAY") || IsSet("WAYLAND_DISPLAY")) && !opt.bJson && !opt.bVirtualClock;
+    bGui = GuiBuilt() && GuiHasDisplay() && !opt.bJson && !opt.bVirtualClock;
   }
 
   const std::string strLockScope = LockScope(opt);

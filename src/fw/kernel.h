@@ -51,4 +51,7 @@ class CSingleInstanceLock {
 // The name under which the lock of strName in strScope is known to the system.
 std::string LockAddress(const std::string& strName, const std::string& strScope);
 
+// The system's ANSI code page (Windows: GetACP; elsewhere the single-byte default, 1252).
+UINT SystemAnsiCodePage();
+
 }  // namespace fw

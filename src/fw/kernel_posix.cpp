@@ -153,4 +153,6 @@ ELock CSingleInstanceLock::Acquire(const std::string& strName, const std::string
 
 const std::string& CSingleInstanceLock::Error() const { return m_pImpl->strError; }
 
+UINT SystemAnsiCodePage() { return 1252; }
+
 }  // namespace fw

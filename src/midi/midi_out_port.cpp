@@ -39,6 +39,7 @@ BOOL CMidiOutPort::Open(int nDevice) {
     Close();  // opened once in its life; never leak an earlier handle
   }
   m_bHandedOver = false;
+  m_nRefusedLength = 0;
   m_nResult = midiOutOpen(&m_hMidiOut, static_cast<UINT>(nDevice), 0, 0, CALLBACK_NULL);
   if (m_nResult != MMSYSERR_NOERROR) {
     if (nDevice != -1) {
@@ -109,6 +110,7 @@ void CMidiOutPort::Send(const BYTE* pData, UINT nLength) {
   }
   m_nResult = midiOutLongMsg(m_hMidiOut, m_pHdr.get(), sizeof(MIDIHDR));
   if (m_nResult != MMSYSERR_NOERROR) {
+    m_nRefusedLength = nLength;
     TraceNote("MIDI Out Error " + ResultText(m_nResult) +
               ": nothing more is sent until the port is opened again: " + FormatHexBytes(pData, nLength));
     return;

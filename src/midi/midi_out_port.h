@@ -33,6 +33,8 @@ class CMidiOutPort {
   HMIDIOUT Handle() const { return m_hMidiOut; }
   MMRESULT Result() const { return m_nResult; }
   const MIDIHDR* Header() const { return m_pHdr.get(); }
+  // The length of the message whose hand-over failed and latched the port; 0 when none did.
+  UINT RefusedLength() const { return m_nRefusedLength; }
 
  private:
   // The driver has the last message handed over and has not finished it.
@@ -45,6 +47,7 @@ class CMidiOutPort {
 
   std::unique_ptr<BYTE[]> m_pBuffer;  // what m_pHdr->lpData points to
   bool m_bHandedOver = false;         // a message went to the driver with this header
+  UINT m_nRefusedLength = 0;          // see RefusedLength
 };
 
 }  // namespace velda

@@ -1,6 +1,10 @@
 // The two ways an installation ends by itself, and the recovery of the ports when the instrument
 // restarts into update mode.
+#include <string>
+
+#include "fw/trace.h"
 #include "midi/midi_ctrl.h"
+#include "midi/midi_out_port.h"
 #include "shell/installer_dlg.h"
 #include "shell/texts.h"
 
@@ -66,6 +70,13 @@ void CInstallerDlg::OnInstallComplete() {
 }
 
 void CInstallerDlg::OnTimeoutEnd() {
+  // A refused hand-over latches the output port without a word to the user; the time-out is what
+  // they see, so its cause goes into the trace beside it.
+  if (m_pMidi != nullptr && m_pMidi->OutPort() != nullptr && m_pMidi->OutPort()->RefusedLength() != 0) {
+    TraceNote("Timed out: the MIDI driver had refused a message of " +
+              std::to_string(m_pMidi->OutPort()->RefusedLength()) + " bytes (MIDI Out Error " +
+              std::to_string(m_pMidi->OutPort()->Result()) + "), and nothing was sent after it");
+  }
   FinalReset();
   NoteOutcome(EOutcome::TimedOut);
   for (UINT nMarker : {ID_MARK_END_1, ID_MARK_END_2, ID_MARK_MODEL_NAME, ID_MARK_END_3, ID_MARK_END_4}) {

@@ -1,0 +1,223 @@
+#include "midi/driver/winmm/winmm_midi_driver.h"
+
+#include <cstddef>
+#include <string>
+
+#include "fw/trace.h"
+// After the project's headers: <windows.h> defines macros that clash with the layer's names.
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+// The multimedia API after <windows.h>, which it builds on.
+#include <mmsystem.h>
+
+namespace velda {
+
+// Capabilities have the same layout on both sides and pass as they are.
+static_assert(sizeof(velda::MIDIINCAPS) == sizeof(::MIDIINCAPSA));
+static_assert(offsetof(velda::MIDIINCAPS, szPname) == offsetof(::MIDIINCAPSA, szPname));
+static_assert(sizeof(velda::MIDIOUTCAPS) == sizeof(::MIDIOUTCAPSA));
+static_assert(offsetof(velda::MIDIOUTCAPS, szPname) == offsetof(::MIDIOUTCAPSA, szPname));
+
+struct CWinmmMidiDriver::CSystemHeader {
+  ::MIDIHDR hdr{};
+};
+
+struct CWinmmMidiDriver::CInCallback {
+  MIDIINPROC pfn = nullptr;
+  DWORD_PTR dwInstance = 0;
+};
+
+namespace {
+
+::HMIDIIN In(velda::HMIDIIN h) { return reinterpret_cast<::HMIDIIN>(h); }
+::HMIDIOUT Out(velda::HMIDIOUT h) { return reinterpret_cast<::HMIDIOUT>(h); }
+
+// Ours, for a system header: kept in its dwUser.
+velda::MIDIHDR* OursOf(const ::MIDIHDR* pSys) { return reinterpret_cast<velda::MIDIHDR*>(pSys->dwUser); }
+
+// The system has finished with a block: its count and flags become ours (flags last: they
+// release the block to the port).
+void CopyBack(const ::MIDIHDR* pSys) {
+  velda::MIDIHDR* pOurs = OursOf(pSys);
+  pOurs->dwBytesRecorded = pSys->dwBytesRecorded;
+  StoreHeaderFlags(*pOurs, static_cast<DWORD>(pSys->dwFlags));
+}
+
+void CALLBACK OnSystemIn(::HMIDIIN hIn, UINT wMsg, DWORD_PTR dwInstance, DWORD_PTR dwParam1, DWORD_PTR dwParam2) {
+  const auto* pCb = reinterpret_cast<const CWinmmMidiDriver::CInCallback*>(dwInstance);
+  if ((wMsg == MIM_LONGDATA || wMsg == MIM_LONGERROR) && dwParam1 != 0) {
+    const auto* pSys = reinterpret_cast<const ::MIDIHDR*>(dwParam1);
+    CopyBack(pSys);
+    dwParam1 = reinterpret_cast<DWORD_PTR>(OursOf(pSys));
+  }
+  if (pCb != nullptr && pCb->pfn != nullptr) {
+    pCb->pfn(reinterpret_cast<velda::HMIDIIN>(hIn), wMsg, pCb->dwInstance, dwParam1, dwParam2);
+  }
+}
+
+void CALLBACK OnSystemOut(::HMIDIOUT /*hOut*/, UINT wMsg, DWORD_PTR /*dwInstance*/, DWORD_PTR dwParam1,
+                          DWORD_PTR /*dwParam2*/) {
+  if (wMsg == MOM_DONE && dwParam1 != 0) CopyBack(reinterpret_cast<const ::MIDIHDR*>(dwParam1));
+}
+
+std::string OutErrorText(MMRESULT r) {
+  char sz[MAXERRORLENGTH] = {};
+  if (::midiOutGetErrorTextA(r, sz, sizeof sz) != MMSYSERR_NOERROR || sz[0] == '\0') {
+    return "error " + std::to_string(r);
+  }
+  return std::string(sz) + " (error " + std::to_string(r) + ")";
+}
+
+}  // namespace
+
+CWinmmMidiDriver::CWinmmMidiDriver() = default;
+CWinmmMidiDriver::~CWinmmMidiDriver() = default;
+
+CWinmmMidiDriver::CSystemHeader* CWinmmMidiDriver::Shadow(MIDIHDR* pHdr) {
+  std::lock_guard<std::mutex> lock(m_mx);
+  auto it = m_shadows.find(pHdr);
+  return it != m_shadows.end() ? it->second.get() : nullptr;
+}
+
+CWinmmMidiDriver::CSystemHeader* CWinmmMidiDriver::MakeShadow(MIDIHDR* pHdr) {
+  std::lock_guard<std::mutex> lock(m_mx);
+  std::unique_ptr<CSystemHeader>& p = m_shadows[pHdr];
+  if (p == nullptr) p = std::make_unique<CSystemHeader>();
+  p->hdr.lpData = pHdr->lpData;
+  p->hdr.dwBufferLength = pHdr->dwBufferLength;
+  p->hdr.dwUser = reinterpret_cast<DWORD_PTR>(pHdr);
+  return p.get();
+}
+
+void CWinmmMidiDriver::DropShadow(MIDIHDR* pHdr) {
+  std::lock_guard<std::mutex> lock(m_mx);
+  m_shadows.erase(pHdr);
+}
+
+UINT CWinmmMidiDriver::InGetNumDevs() { return ::midiInGetNumDevs(); }
+
+MMRESULT CWinmmMidiDriver::InGetDevCaps(UINT_PTR uDeviceId, MIDIINCAPS* pCaps, UINT cbCaps) {
+  return ::midiInGetDevCapsA(uDeviceId, reinterpret_cast<::LPMIDIINCAPSA>(pCaps), cbCaps);
+}
+
+MMRESULT CWinmmMidiDriver::InOpen(HMIDIIN* phMidiIn, UINT uDeviceId, DWORD_PTR dwCallback, DWORD_PTR dwInstance,
+                                  DWORD fdwOpen) {
+  auto pCb = std::make_unique<CInCallback>();
+  if ((fdwOpen & CALLBACK_TYPEMASK) == CALLBACK_FUNCTION) pCb->pfn = reinterpret_cast<MIDIINPROC>(dwCallback);
+  pCb->dwInstance = dwInstance;
+  ::HMIDIIN hSys = nullptr;
+  const ::DWORD dwFlags = (fdwOpen & ~CALLBACK_TYPEMASK) | CALLBACK_FUNCTION;
+  const MMRESULT r = ::midiInOpen(&hSys, uDeviceId, reinterpret_cast<DWORD_PTR>(&OnSystemIn),
+                                  reinterpret_cast<DWORD_PTR>(pCb.get()), dwFlags);
+  if (phMidiIn != nullptr) *phMidiIn = reinterpret_cast<HMIDIIN>(hSys);
+  if (r == MMSYSERR_NOERROR) {
+    std::lock_guard<std::mutex> lock(m_mx);
+    m_inCallbacks[reinterpret_cast<HMIDIIN>(hSys)] = std::move(pCb);
+  } else {
+    pCb.release();  // the system may have called it already: kept, never freed
+  }
+  return r;
+}
+
+MMRESULT CWinmmMidiDriver::InStart(HMIDIIN hMidiIn) { return ::midiInStart(In(hMidiIn)); }
+MMRESULT CWinmmMidiDriver::InStop(HMIDIIN hMidiIn) { return ::midiInStop(In(hMidiIn)); }
+MMRESULT CWinmmMidiDriver::InReset(HMIDIIN hMidiIn) { return ::midiInReset(In(hMidiIn)); }
+
+MMRESULT CWinmmMidiDriver::InClose(HMIDIIN hMidiIn) {
+  const MMRESULT r = ::midiInClose(In(hMidiIn));
+  if (r == MMSYSERR_NOERROR) {
+    std::lock_guard<std::mutex> lock(m_mx);
+    auto it = m_inCallbacks.find(hMidiIn);
+    if (it != m_inCallbacks.end()) {
+      it->second.release();  // a late MIM_CLOSE may still read it
+      m_inCallbacks.erase(it);
+    }
+  }
+  return r;
+}
+
+MMRESULT CWinmmMidiDriver::InPrepareHeader(HMIDIIN hMidiIn, MIDIHDR* pHdr, UINT /*cbHdr*/) {
+  if (pHdr == nullptr) return MMSYSERR_INVALPARAM;
+  CSystemHeader* p = MakeShadow(pHdr);
+  const MMRESULT r = ::midiInPrepareHeader(In(hMidiIn), &p->hdr, sizeof(::MIDIHDR));
+  StoreHeaderFlags(*pHdr, static_cast<DWORD>(p->hdr.dwFlags));
+  return r;
+}
+
+MMRESULT CWinmmMidiDriver::InUnprepareHeader(HMIDIIN hMidiIn, MIDIHDR* pHdr, UINT /*cbHdr*/) {
+  CSystemHeader* p = pHdr != nullptr ? Shadow(pHdr) : nullptr;
+  if (p == nullptr) return MMSYSERR_INVALPARAM;
+  const MMRESULT r = ::midiInUnprepareHeader(In(hMidiIn), &p->hdr, sizeof(::MIDIHDR));
+  StoreHeaderFlags(*pHdr, static_cast<DWORD>(p->hdr.dwFlags));
+  if (r == MMSYSERR_NOERROR) DropShadow(pHdr);
+  return r;
+}
+
+MMRESULT CWinmmMidiDriver::InAddBuffer(HMIDIIN hMidiIn, MIDIHDR* pHdr, UINT /*cbHdr*/) {
+  CSystemHeader* p = pHdr != nullptr ? Shadow(pHdr) : nullptr;
+  if (p == nullptr) return MIDIERR_UNPREPARED;
+  p->hdr.dwBufferLength = pHdr->dwBufferLength;
+  p->hdr.dwBytesRecorded = 0;
+  // Ours shows queued before the call: the callback may finish the block before it returns.
+  StoreHeaderFlags(*pHdr, (LoadHeaderFlags(*pHdr) | MHDR_INQUEUE) & ~MHDR_DONE);
+  const MMRESULT r = ::midiInAddBuffer(In(hMidiIn), &p->hdr, sizeof(::MIDIHDR));
+  if (r != MMSYSERR_NOERROR) StoreHeaderFlags(*pHdr, static_cast<DWORD>(p->hdr.dwFlags));
+  return r;
+}
+
+UINT CWinmmMidiDriver::OutGetNumDevs() { return ::midiOutGetNumDevs(); }
+
+MMRESULT CWinmmMidiDriver::OutGetDevCaps(UINT_PTR uDeviceId, MIDIOUTCAPS* pCaps, UINT cbCaps) {
+  return ::midiOutGetDevCapsA(uDeviceId, reinterpret_cast<::LPMIDIOUTCAPSA>(pCaps), cbCaps);
+}
+
+MMRESULT CWinmmMidiDriver::OutOpen(HMIDIOUT* phMidiOut, UINT uDeviceId, DWORD_PTR /*dwCallback*/,
+                                   DWORD_PTR /*dwInstance*/, DWORD fdwOpen) {
+  // The system's done notice marks our header done; the port itself asks for no callback.
+  ::HMIDIOUT hSys = nullptr;
+  const ::DWORD dwFlags = (fdwOpen & ~CALLBACK_TYPEMASK) | CALLBACK_FUNCTION;
+  const MMRESULT r = ::midiOutOpen(&hSys, uDeviceId, reinterpret_cast<DWORD_PTR>(&OnSystemOut), 0, dwFlags);
+  if (phMidiOut != nullptr) *phMidiOut = reinterpret_cast<HMIDIOUT>(hSys);
+  return r;
+}
+
+MMRESULT CWinmmMidiDriver::OutPrepareHeader(HMIDIOUT hMidiOut, MIDIHDR* pHdr, UINT /*cbHdr*/) {
+  if (pHdr == nullptr) return MMSYSERR_INVALPARAM;
+  CSystemHeader* p = MakeShadow(pHdr);
+  const MMRESULT r = ::midiOutPrepareHeader(Out(hMidiOut), &p->hdr, sizeof(::MIDIHDR));
+  StoreHeaderFlags(*pHdr, static_cast<DWORD>(p->hdr.dwFlags));
+  return r;
+}
+
+MMRESULT CWinmmMidiDriver::OutUnprepareHeader(HMIDIOUT hMidiOut, MIDIHDR* pHdr, UINT /*cbHdr*/) {
+  CSystemHeader* p = pHdr != nullptr ? Shadow(pHdr) : nullptr;
+  if (p == nullptr) return MMSYSERR_INVALPARAM;
+  const MMRESULT r = ::midiOutUnprepareHeader(Out(hMidiOut), &p->hdr, sizeof(::MIDIHDR));
+  StoreHeaderFlags(*pHdr, static_cast<DWORD>(p->hdr.dwFlags));
+  if (r == MMSYSERR_NOERROR) DropShadow(pHdr);
+  return r;
+}
+
+MMRESULT CWinmmMidiDriver::OutLongMsg(HMIDIOUT hMidiOut, MIDIHDR* pHdr, UINT /*cbHdr*/) {
+  CSystemHeader* p = pHdr != nullptr ? Shadow(pHdr) : nullptr;
+  if (p == nullptr) return MIDIERR_UNPREPARED;
+  p->hdr.lpData = pHdr->lpData;
+  p->hdr.dwBufferLength = pHdr->dwBufferLength;
+  // Ours shows not done before the call: the done notice may come before it returns.
+  StoreHeaderFlags(*pHdr, LoadHeaderFlags(*pHdr) & ~MHDR_DONE);
+  const MMRESULT r = ::midiOutLongMsg(Out(hMidiOut), &p->hdr, sizeof(::MIDIHDR));
+  if (r != MMSYSERR_NOERROR) {
+    StoreHeaderFlags(*pHdr, static_cast<DWORD>(p->hdr.dwFlags));
+    // Some MIDI stacks refuse long messages above 2048 bytes, and a data packet is longer: say so
+    // in the system's words, so that the later time-out has its cause in the trace.
+    TraceNote("The MIDI driver refused a message of " + std::to_string(pHdr->dwBufferLength) +
+              " bytes: " + OutErrorText(r));
+  }
+  return r;
+}
+
+MMRESULT CWinmmMidiDriver::OutReset(HMIDIOUT hMidiOut) { return ::midiOutReset(Out(hMidiOut)); }
+MMRESULT CWinmmMidiDriver::OutClose(HMIDIOUT hMidiOut) { return ::midiOutClose(Out(hMidiOut)); }
+
+}  // namespace velda
