@@ -126,6 +126,7 @@ bool ParseInstrumentSetting(std::string_view strKey, std::string_view strValue, 
   if (strKey == "restart-ms") return RequireNumber(config.nRestartMs);
   if (strKey == "latency-ms") return RequireNumber(config.nLatencyMs);
   if (strKey == "rate") return RequireNumber(config.nRateBytesPerMs);
+  if (strKey == "sysex-limit") return RequireNumber(config.nSysExLimit);
   if (strKey == "split-gap-ms") return RequireNumber(config.faultPlan.nSplitGapMs);
   if (strKey == "late-ms") return RequireNumber(config.faultPlan.nLateMs);
   if (strKey == "memory") {
@@ -168,6 +169,8 @@ std::string InstrumentSettingsHelp() {
       "  latency-ms=MS       delay of every reply (default 2)\n"
       "  rate=BYTES-PER-MS   SysEx bytes the link carries per millisecond: every request and its\n"
       "                      reply take their length / rate longer (default 0: no time)\n"
+      "  sysex-limit=BYTES   the MIDI driver refuses to send a SysEx message longer than BYTES,\n"
+      "                      as some Windows MIDI stacks do over 2048 (default 0: no limit)\n"
       "  memory=FOLDER       preset memory from FOLDER/device-<n>.hex (Intel HEX, n decimal)\n"
       "  dump=FOLDER         write the memory as FOLDER/device-<n>.hex when the program ends\n"
       "  split-gap-ms=MS     gap between the two parts of a split reply (default 5)\n"

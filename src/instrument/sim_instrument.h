@@ -33,14 +33,15 @@ class CInstrumentHost {
 // Settings of the simulated instrument; ParseInstrumentSetting (instrument_settings.h) fills
 // them from text.
 struct CInstrumentConfig {
-  std::string strKeyword = "#5168_1994KESTRA";             // update mode only with this keyword
-  std::string strInquiryText = "VELDA";                    // text of the inquiry reply
-  bool bRestartOnModeOn = true;                            // restarts (devices vanish) entering update mode
-  std::uint32_t nRestartMs = 3000;                         // how long the devices are gone
-  std::uint32_t nLatencyMs = 2;                            // reply latency
-  std::uint32_t nRateBytesPerMs = 0;                       // link speed; 0: bytes take no time
-  std::uint32_t nPacketSize = 2450;                        // data bytes of every packet but a block's last
-  CFaultPlan faultPlan;                                    // misbehaviour on purpose
+  std::string strKeyword = "#5168_1994KESTRA";  // update mode only with this keyword
+  std::string strInquiryText = "VELDA";         // text of the inquiry reply
+  bool bRestartOnModeOn = true;                 // restarts (devices vanish) entering update mode
+  std::uint32_t nRestartMs = 3000;              // how long the devices are gone
+  std::uint32_t nLatencyMs = 2;                 // reply latency
+  std::uint32_t nRateBytesPerMs = 0;            // link speed; 0: bytes take no time
+  std::uint32_t nSysExLimit = 0;                // longest message the MIDI driver hands over (a refusing stack); 0: any
+  std::uint32_t nPacketSize = 2450;             // data bytes of every packet but a block's last
+  CFaultPlan faultPlan;                         // misbehaviour on purpose
   std::shared_ptr<const CInstrumentMemory> pPresetMemory;  // memory at power-on; none: all FF
   std::string strDumpFolder;  // where the host program dumps the memory when it ends; "" none
   // Answer from a recorded session instead: each request must be the next recorded one, byte for

@@ -72,6 +72,7 @@ BOOL CMidiInPort::OpenDevice(int nDevice) {
   m_hMidiIn.store(hMidiIn);
   // A time-out leaves the handle open; the next Close closes it.
   if (!WaitForConfirmation(m_bPending)) {
+    TraceNote("The MIDI In driver did not confirm the open within 1000 ms");
     return FALSE;
   }
   // Input starts before the blocks are queued.
@@ -118,6 +119,7 @@ BOOL CMidiInPort::Close() {
     // A closed handle holds nothing: the blocks are the port's again.
     ReleaseBlocks(true);
     if (!WaitForConfirmation(m_bPending)) {
+      TraceNote("The MIDI In driver did not confirm the close within 1000 ms");
       return FALSE;
     }
   }

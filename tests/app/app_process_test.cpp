@@ -170,6 +170,25 @@ TEST_F(AppProcess, TimeOutThenYesPressesClose) {
   EXPECT_EQ(a.back(), "Result: timed-out (exit code 4)");
 }
 
+// A MIDI stack that refuses long messages (some Windows stacks refuse over 2048 bytes; a full data
+// packet is 2821): the port keeps silent as it must, but the trace names the refused size at the
+// refusal and again at the time-out, so the cause of the time-out is visible.
+TEST_F(AppProcess, RefusedLongMessageIsNamedAtTheTimeOut) {
+  CChildProcess p(VELDA_INSTALLER_EXE, Args({"--yes", "--trace", "run.trace", "--instrument", "sysex-limit=2048"}),
+                  m_dir, m_dir / "lock");
+  EXPECT_EQ(p.Wait(), EXIT_TIMED_OUT) << p.Out() << p.Err();
+  EXPECT_EQ(p.OutLines().back(), "Result: timed-out (exit code 4)");
+  std::ifstream in(m_dir / "run.trace");
+  std::vector<std::string> aNotes;
+  for (std::string s; std::getline(in, s);) {
+    if (s.find(" # ") != std::string::npos && s.find("refused") != std::string::npos)
+      aNotes.push_back(s.substr(s.find('#')));
+  }
+  ASSERT_EQ(aNotes.size(), 2u) << p.Out();
+  EXPECT_EQ(aNotes[0], "# The MIDI driver refused a message of 2821 bytes: longer than its limit of 2048 bytes");
+  EXPECT_EQ(aNotes[1].rfind("# Timed out: the MIDI driver had refused a message of 2821 bytes", 0), 0u) << aNotes[1];
+}
+
 TEST_F(AppProcess, TimeOutThenTheUserPressesClose) {
   CChildProcess p(VELDA_INSTALLER_EXE, Args({"--instrument", "fault=no-reply:block-start:1"}), m_dir, m_dir / "lock");
   p.Type("\n\n\n\n\n");  // the four questions and the time-out box

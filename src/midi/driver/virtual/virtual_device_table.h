@@ -27,10 +27,11 @@ struct CVirtualInOptions {
 };
 
 struct CVirtualOutOptions {
-  bool bHeldElsewhere = false;  // every open gives MMSYSERR_ALLOCATED
-  bool bCapsFail = false;       // midiOutGetDevCaps gives MMSYSERR_NODRIVER
-  bool bHoldMessages = false;   // each message stays with the driver (header not done) ...
-  std::uint32_t nHoldMs = 0;    // ... for this long, or until ReleaseOutMessages when 0
+  bool bHeldElsewhere = false;      // every open gives MMSYSERR_ALLOCATED
+  bool bCapsFail = false;           // midiOutGetDevCaps gives MMSYSERR_NODRIVER
+  bool bHoldMessages = false;       // each message stays with the driver (header not done) ...
+  std::uint32_t nHoldMs = 0;        // ... for this long, or until ReleaseOutMessages when 0
+  std::uint32_t nLongMsgLimit = 0;  // a longer midiOutLongMsg gives MMSYSERR_ERROR; 0: no limit
 };
 
 using FnVirtualOutSink = std::function<void(std::vector<BYTE>)>;

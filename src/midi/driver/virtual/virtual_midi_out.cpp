@@ -2,6 +2,9 @@
 #include "midi/driver/virtual/virtual_midi_driver.h"
 
 #include <algorithm>
+#include <string>
+
+#include "fw/trace.h"
 
 namespace velda {
 
@@ -82,6 +85,11 @@ MMRESULT CVirtualMidiDriver::OutLongMsg(HMIDIOUT hMidiOut, MIDIHDR* pHdr, UINT c
       const MMRESULT nResult = dev.nFailNext;
       dev.nFailNext = MMSYSERR_NOERROR;
       return nResult;
+    }
+    if (dev.opt.nLongMsgLimit != 0 && pHdr->dwBufferLength > dev.opt.nLongMsgLimit) {
+      TraceNote("The MIDI driver refused a message of " + std::to_string(pHdr->dwBufferLength) +
+                " bytes: longer than its limit of " + std::to_string(dev.opt.nLongMsgLimit) + " bytes");
+      return MMSYSERR_ERROR;
     }
     const BYTE* p = reinterpret_cast<const BYTE*>(pHdr->lpData);
     aMsg.assign(p, p + pHdr->dwBufferLength);

@@ -7,7 +7,7 @@ namespace velda {
 
 CHostedInstrument::CHostedInstrument(CVirtualMidiDriver& driver, const CInstrumentConfig& config,
                                      const std::string& strInName, const std::string& strOutName)
-    : m_link(driver, strInName, strOutName), m_instrument(config, m_link) {
+    : m_link(driver, strInName, strOutName, config.nSysExLimit), m_instrument(config, m_link) {
   m_link.SetReceiver([this](std::vector<std::uint8_t> aMsg) { m_instrument.OnMessage(aMsg.data(), aMsg.size()); });
 }
 

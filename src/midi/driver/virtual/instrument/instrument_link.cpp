@@ -2,9 +2,21 @@
 
 namespace velda {
 
+namespace {
+
+CVirtualOutOptions OutOptions(std::uint32_t nSysExLimit) {
+  CVirtualOutOptions opt;
+  opt.nLongMsgLimit = nSysExLimit;
+  return opt;
+}
+
+}  // namespace
+
 CVirtualInstrumentLink::CVirtualInstrumentLink(CVirtualMidiDriver& driver, const std::string& strInName,
-                                               const std::string& strOutName)
-    : m_driver(driver), m_nIn(driver.AddInDevice(strInName)), m_nOut(driver.AddOutDevice(strOutName)) {}
+                                               const std::string& strOutName, std::uint32_t nSysExLimit)
+    : m_driver(driver),
+      m_nIn(driver.AddInDevice(strInName)),
+      m_nOut(driver.AddOutDevice(strOutName, OutOptions(nSysExLimit))) {}
 
 CVirtualInstrumentLink::~CVirtualInstrumentLink() { Detach(); }
 

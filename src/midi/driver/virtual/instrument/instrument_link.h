@@ -21,8 +21,10 @@ class CVirtualInstrumentLink : public CInstrumentHost {
 
   // Adds the two devices to the driver; they stay (present or not) for the driver's life, which
   // must be longer than the link's.
+  // A nSysExLimit other than 0 makes the output device refuse longer messages.
   explicit CVirtualInstrumentLink(CVirtualMidiDriver& driver, const std::string& strInName = VIRTUAL_INSTRUMENT_IN,
-                                  const std::string& strOutName = VIRTUAL_INSTRUMENT_OUT);
+                                  const std::string& strOutName = VIRTUAL_INSTRUMENT_OUT,
+                                  std::uint32_t nSysExLimit = 0);
   ~CVirtualInstrumentLink() override;
   CVirtualInstrumentLink(const CVirtualInstrumentLink&) = delete;
   CVirtualInstrumentLink& operator=(const CVirtualInstrumentLink&) = delete;
