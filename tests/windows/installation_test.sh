@@ -57,33 +57,58 @@ wait_window() {  # wait_window TITLE SECONDS
   fail "no window \"$1\" within $2 s"
 }
 
-wait_gone() {  # wait_gone WINDOW SECONDS
+
+# True when the window went (closed or hidden) within SECONDS.
+gone_within() {  # gone_within WINDOW SECONDS
   for _ in $(seq $(($2 * 10))); do
     xdotool getwindowname "$1" >/dev/null 2>&1 || return 0
     xwininfo -id "$1" 2>/dev/null | grep -q 'IsViewable' || return 0
     sleep 0.1
   done
-  fail "window $1 still there after $2 s"
+  return 1
+}
+
+# Answers a box with Return (OK, its default button), as a user would: the box gets the input
+# focus first, and the key is pressed again while the box stays (under load a key can come
+# before the box takes input).
+press_return() {  # press_return WINDOW WHAT
+  for _ in $(seq 8); do
+    xdotool windowfocus --sync "$1" 2>/dev/null || true
+    xdotool key --clearmodifiers Return
+    gone_within "$1" 2 && return 0
+  done
+  fail "$2 does not take Return"
 }
 
 answer_box() {  # answer_box SHOT-NAME
   wait_window "$BOX" 60 >/dev/null
   sleep 0.3
   capture "$BOX" "$1"
-  local w
-  w=$(wait_window "$BOX" 10)
-  xdotool key --window "$w" Return
-  wait_gone "$w" 10
+  press_return "$(wait_window "$BOX" 10)" "$1"
 }
 
 wine "$sample" make "$src/examples/sample" velda.uxs >/dev/null 2>&1 || fail "the sample package was not made"
 
+# Clicks a control of a window given in dialog units (left, top, width, height) of a template
+# that is WIDTH x HEIGHT units: unmanaged, the X window is the whole Windows window, whose client
+# area starts below Wine's caption (22 px) inside a 3 px frame.
+click_control() {  # click_control WINDOW TEMPLATE-W TEMPLATE-H LEFT TOP WIDTH HEIGHT
+  local geometry w h x y
+  geometry=$(xwininfo -id "$1" | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w, h }')
+  read -r w h <<<"$geometry"
+  x=$(( 3 + (w - 6) * ($4 * 2 + $6) / ($2 * 2) ))
+  y=$(( 22 + (h - 25) * ($5 * 2 + $7) / ($3 * 2) ))
+  xdotool mousemove --window "$1" "$x" "$y" click 1
+}
+
 # ---- A whole installation, answered by hand, through winmm: the unmodified program beside the
-# test winmm.dll, which Wine loads instead of its own.
+# test winmm.dll, which Wine loads instead of its own. The instrument does not answer the first
+# run's inquiries, so that run times out; the user then chooses the ports with MIDI Port and the
+# installation runs again, to its end.
 mkdir app
 cp "$exe" "$test_winmm" app/
 rc_file=first.rc
-( set +e; VELDA_TEST_INSTRUMENT="dump=mem" WINEDLLOVERRIDES="mscoree,mshtml=;winmm=n,b" \
+( set +e; VELDA_TEST_INSTRUMENT="dump=mem fault=no-reply:inquiry:1:31" WINEDLLOVERRIDES="mscoree,mshtml=;winmm=n,b" \
     wine app/velda-installer.exe --package velda.uxs --trace run.trace >first.out 2>first.err
   echo $? >"$rc_file" ) &
 first=$!
@@ -103,17 +128,31 @@ answer_box question-4
 main=$(wait_window "$TITLE" 30)
 sleep 1
 capture "$TITLE" main-window-start
-# While the instrument restarts the installer pauses in its port recovery; later it uploads.
+# The unanswered inquiry times out 15 s after it was first sent.
+answer_box time-out
+# The window waits for the user; MIDI Port offers the ports with the current ones chosen.
+sleep 1
+capture "$TITLE" main-window-timed-out
+click_control "$main" 230 69 105 49 59 14
+wait_window "MIDI Port Select" 10 >/dev/null
+sleep 0.3
+capture "MIDI Port Select" port-select
+press_return "$(wait_window "MIDI Port Select" 5)" "the MIDI Port Select dialog"
+# While the instrument restarts the installer pauses in its port recovery (20 s in all).
 sleep 12
 capture "$TITLE" main-window-recovery
-sleep 10
+# Then it uploads, with a 15 ms pause after each data packet (F0 43 50 ... of over 3000 bytes).
+for _ in $(seq 600); do
+  [ "$(tr -d '\r' <run.trace | awk '$2 == ">" && length($0) > 3000' | wc -l)" -ge 5 ] && break
+  sleep 0.1
+done
 capture "$TITLE" main-window-upload
 cp "$shots/main-window-upload.png" "$build/screenshot-windows.png"
 
-# The end is read from the exit code: the completion box was answered by itself in runs made
-# before key autorepeat was switched off (wine_session.sh), and is not yet captured here.
-for _ in $(seq 240); do [ -s "$rc_file" ] && break; sleep 0.5; done
-[ -s "$rc_file" ] || fail "the installation did not end"
+wait_window "$BOX" 240 >/dev/null
+answer_box completion
+for _ in $(seq 60); do [ -s "$rc_file" ] && break; sleep 0.5; done
+[ -s "$rc_file" ] || fail "the installation did not end after the completion box"
 wait "$first" || true
 [ "$(cat "$rc_file")" = 0 ] || fail "the installation ended with exit code $(cat "$rc_file"): $(cat first.out first.err)"
 
@@ -126,5 +165,8 @@ first_sent=$(awk '$2 == ">" { $1 = ""; $2 = ""; sub(/^  /, ""); print; exit }' r
 last_sent=$(awk '$2 == ">" { $1 = ""; $2 = ""; sub(/^  /, ""); s = $0 } END { print s }' run.txt)
 [ "$first_sent" = "F0 43 50 03 00 00 02 F7" ] || fail "first message sent: $first_sent"
 [ "$last_sent" = "F0 43 50 03 00 05 01 F7" ] || fail "last message sent: $last_sent"
+# The first run sent its inquiry 31 times (once, then on each of the 30 ticks); the second, once.
+inquiries=$(awk '$2 == ">" && $0 ~ /F0 43 50 03 00 00 02 F7$/' run.txt | wc -l)
+[ "$inquiries" -eq 32 ] || fail "inquiries sent: $inquiries, expected 31 before the time-out and 1 after"
 
 echo "windows installation test: passed"

@@ -69,6 +69,20 @@ std::string OutErrorText(MMRESULT r) {
   return std::string(sz) + " (error " + std::to_string(r) + ")";
 }
 
+std::string InErrorText(MMRESULT r) {
+  char sz[MAXERRORLENGTH] = {};
+  if (::midiInGetErrorTextA(r, sz, sizeof sz) != MMSYSERR_NOERROR || sz[0] == '\0') {
+    return "error " + std::to_string(r);
+  }
+  return std::string(sz) + " (error " + std::to_string(r) + ")";
+}
+
+// A refused input call leaves the port closed without a box: the trace keeps the system's reason.
+MMRESULT TracedIn(const char* pszCall, MMRESULT r) {
+  if (r != MMSYSERR_NOERROR) TraceNote(std::string(pszCall) + " failed: " + InErrorText(r));
+  return r;
+}
+
 }  // namespace
 
 CWinmmMidiDriver::CWinmmMidiDriver() = default;
@@ -111,6 +125,7 @@ MMRESULT CWinmmMidiDriver::InOpen(HMIDIIN* phMidiIn, UINT uDeviceId, DWORD_PTR d
   const MMRESULT r = ::midiInOpen(&hSys, uDeviceId, reinterpret_cast<DWORD_PTR>(&OnSystemIn),
                                   reinterpret_cast<DWORD_PTR>(pCb.get()), dwFlags);
   if (phMidiIn != nullptr) *phMidiIn = reinterpret_cast<HMIDIIN>(hSys);
+  TracedIn("midiInOpen", r);
   if (r == MMSYSERR_NOERROR) {
     std::lock_guard<std::mutex> lock(m_mx);
     m_inCallbacks[reinterpret_cast<HMIDIIN>(hSys)] = std::move(pCb);
@@ -120,12 +135,12 @@ MMRESULT CWinmmMidiDriver::InOpen(HMIDIIN* phMidiIn, UINT uDeviceId, DWORD_PTR d
   return r;
 }
 
-MMRESULT CWinmmMidiDriver::InStart(HMIDIIN hMidiIn) { return ::midiInStart(In(hMidiIn)); }
+MMRESULT CWinmmMidiDriver::InStart(HMIDIIN hMidiIn) { return TracedIn("midiInStart", ::midiInStart(In(hMidiIn))); }
 MMRESULT CWinmmMidiDriver::InStop(HMIDIIN hMidiIn) { return ::midiInStop(In(hMidiIn)); }
 MMRESULT CWinmmMidiDriver::InReset(HMIDIIN hMidiIn) { return ::midiInReset(In(hMidiIn)); }
 
 MMRESULT CWinmmMidiDriver::InClose(HMIDIIN hMidiIn) {
-  const MMRESULT r = ::midiInClose(In(hMidiIn));
+  const MMRESULT r = TracedIn("midiInClose", ::midiInClose(In(hMidiIn)));
   if (r == MMSYSERR_NOERROR) {
     std::lock_guard<std::mutex> lock(m_mx);
     auto it = m_inCallbacks.find(hMidiIn);
@@ -140,7 +155,7 @@ MMRESULT CWinmmMidiDriver::InClose(HMIDIIN hMidiIn) {
 MMRESULT CWinmmMidiDriver::InPrepareHeader(HMIDIIN hMidiIn, MIDIHDR* pHdr, UINT /*cbHdr*/) {
   if (pHdr == nullptr) return MMSYSERR_INVALPARAM;
   CSystemHeader* p = MakeShadow(pHdr);
-  const MMRESULT r = ::midiInPrepareHeader(In(hMidiIn), &p->hdr, sizeof(::MIDIHDR));
+  const MMRESULT r = TracedIn("midiInPrepareHeader", ::midiInPrepareHeader(In(hMidiIn), &p->hdr, sizeof(::MIDIHDR)));
   StoreHeaderFlags(*pHdr, static_cast<DWORD>(p->hdr.dwFlags));
   return r;
 }
@@ -148,7 +163,8 @@ MMRESULT CWinmmMidiDriver::InPrepareHeader(HMIDIIN hMidiIn, MIDIHDR* pHdr, UINT 
 MMRESULT CWinmmMidiDriver::InUnprepareHeader(HMIDIIN hMidiIn, MIDIHDR* pHdr, UINT /*cbHdr*/) {
   CSystemHeader* p = pHdr != nullptr ? Shadow(pHdr) : nullptr;
   if (p == nullptr) return MMSYSERR_INVALPARAM;
-  const MMRESULT r = ::midiInUnprepareHeader(In(hMidiIn), &p->hdr, sizeof(::MIDIHDR));
+  const MMRESULT r =
+      TracedIn("midiInUnprepareHeader", ::midiInUnprepareHeader(In(hMidiIn), &p->hdr, sizeof(::MIDIHDR)));
   StoreHeaderFlags(*pHdr, static_cast<DWORD>(p->hdr.dwFlags));
   if (r == MMSYSERR_NOERROR) DropShadow(pHdr);
   return r;
@@ -161,7 +177,7 @@ MMRESULT CWinmmMidiDriver::InAddBuffer(HMIDIIN hMidiIn, MIDIHDR* pHdr, UINT /*cb
   p->hdr.dwBytesRecorded = 0;
   // Ours shows queued before the call: the callback may finish the block before it returns.
   StoreHeaderFlags(*pHdr, (LoadHeaderFlags(*pHdr) | MHDR_INQUEUE) & ~MHDR_DONE);
-  const MMRESULT r = ::midiInAddBuffer(In(hMidiIn), &p->hdr, sizeof(::MIDIHDR));
+  const MMRESULT r = TracedIn("midiInAddBuffer", ::midiInAddBuffer(In(hMidiIn), &p->hdr, sizeof(::MIDIHDR)));
   if (r != MMSYSERR_NOERROR) StoreHeaderFlags(*pHdr, static_cast<DWORD>(p->hdr.dwFlags));
   return r;
 }
