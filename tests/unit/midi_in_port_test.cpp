@@ -207,6 +207,19 @@ TEST(MidiInPortOpen, AConfirmationWithinTheSecondIsWaitedFor) {
   EXPECT_EQ(port.State(), MIDI_IN_OPEN);
 }
 
+// A driver too slow to confirm fails the open with no box; the trace is where the user sees why.
+TEST(MidiInPortOpen, NoConfirmationWithinTheSecondFailsWithATraceNote) {
+  CMidiHarness h;
+  h.m_driver.AddInDevice("Stuck", CVirtualInOptions{.nOpenConfirmMs = 1500});
+  CMidiInPort port;
+  EXPECT_FALSE(port.Open(0, kData, kStatus));
+  EXPECT_NE(port.State(), MIDI_IN_OPEN);
+  // The open's own close of a port that was not open, then the reason.
+  EXPECT_EQ(h.m_trace.Of('#'),
+            (std::vector<std::string>{"Close MIDI In Driver : ",
+                                      "The MIDI In driver did not confirm the open within 1000 ms"}));
+}
+
 // ------------------------------------------------------------------------------------------
 // Receiving
 
@@ -406,12 +419,15 @@ TEST(MidiInPortClose, ACloseConfirmedTooLateFailsAndTheLateConfirmationFindsNoPo
   EXPECT_FALSE(pPort->HasBlocks());
   EXPECT_NE(pPort->Handle(), nullptr);
   EXPECT_EQ(midiInClose(pPort->Handle()), MMSYSERR_INVALHANDLE);
+  const auto aNotes = h.m_trace.Lines();  // the time-out says why the close failed
+  ASSERT_EQ(aNotes.size(), 1u);
+  EXPECT_NE(aNotes[0].find("did not confirm the close within 1000 ms"), std::string::npos) << aNotes[0];
   const std::size_t nKept = KeptForDriverCount();
   pPort.reset();
   EXPECT_EQ(KeptForDriverCount(), nKept);
   h.Advance(1000);  // the confirmation arrives for a port that is gone
   EXPECT_TRUE(h.m_wnd.m_aCommands.empty());
-  EXPECT_TRUE(h.m_trace.Lines().empty());
+  EXPECT_EQ(h.m_trace.Lines(), aNotes);
 }
 
 }  // namespace

@@ -162,6 +162,10 @@ __declspec(dllexport) UINT WINAPI midiOutGetErrorTextA(UINT r, LPSTR psz, UINT c
   return 0;
 }
 
+__declspec(dllexport) UINT WINAPI midiInGetErrorTextA(UINT r, LPSTR psz, UINT cch) {
+  return midiOutGetErrorTextA(r, psz, cch);
+}
+
 __declspec(dllexport) UINT WINAPI
     midiOutOpen(HANDLE* ph, UINT uId, DWORD_PTR dwCallback, DWORD_PTR dwInstance, ::DWORD fdwOpen) {
   velda::HMIDIOUT h = nullptr;

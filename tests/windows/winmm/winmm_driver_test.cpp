@@ -1,0 +1,137 @@
+// The winmm backend against the real multimedia API of the process, which here is the test-only
+// winmm.dll beside this program (the simulated instrument behind the system's functions): the
+// system's packed headers must carry our bytes out and the instrument's reply back, and a long
+// message the stack refuses must leave its size and reason in the trace.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "fw/trace.h"
+#include "midi/driver/winmm/winmm_midi_driver.h"
+
+namespace velda {
+namespace {
+
+struct CInbox {
+  std::atomic<int> nOpened{0};
+  std::atomic<DWORD> nRecorded{0};
+  std::atomic<bool> bLongData{false};
+};
+
+void OnIn(HMIDIIN /*h*/, UINT wMsg, DWORD_PTR dwInstance, DWORD_PTR dwParam1, DWORD_PTR /*dwParam2*/) {
+  auto* pBox = reinterpret_cast<CInbox*>(dwInstance);
+  if (wMsg == MIM_OPEN) pBox->nOpened.fetch_add(1);
+  if (wMsg == MIM_LONGDATA) {
+    pBox->nRecorded.store(reinterpret_cast<const MIDIHDR*>(dwParam1)->dwBytesRecorded);
+    pBox->bLongData.store(true);
+  }
+}
+
+template <typename F>
+bool WaitFor(F fnDone) {
+  for (int i = 0; i < 2000 && !fnDone(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  return fnDone();
+}
+
+class CNotes : public CTraceSink {
+ public:
+  void OnTraceLine(char cDir, const std::string& strPayload) override {
+    if (cDir == '#') aNotes.push_back(strPayload);
+  }
+  std::vector<std::string> aNotes;
+};
+
+int FindDevice(CWinmmMidiDriver& driver, bool bIn, const std::string& strName) {
+  const UINT n = bIn ? driver.InGetNumDevs() : driver.OutGetNumDevs();
+  for (UINT i = 0; i < n; ++i) {
+    MIDIINCAPS in;
+    MIDIOUTCAPS out;
+    const MMRESULT r = bIn ? driver.InGetDevCaps(i, &in, sizeof in) : driver.OutGetDevCaps(i, &out, sizeof out);
+    if (r == MMSYSERR_NOERROR && strName == (bIn ? in.szPname : out.szPname)) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+TEST(WinmmDriver, InquiryGoesOutAndItsReplyComesBackThroughTheSystemHeaders) {
+  CWinmmMidiDriver driver;
+  const int nIn = FindDevice(driver, true, "HALVEN USB IN 0-1");
+  const int nOut = FindDevice(driver, false, "HALVEN USB OUT 0-1");
+  ASSERT_GE(nIn, 0);
+  ASSERT_GE(nOut, 0);
+
+  CInbox box;
+  HMIDIIN hIn = nullptr;
+  ASSERT_EQ(driver.InOpen(&hIn, static_cast<UINT>(nIn), reinterpret_cast<DWORD_PTR>(&OnIn),
+                          reinterpret_cast<DWORD_PTR>(&box), CALLBACK_FUNCTION | MIDI_IO_STATUS),
+            MMSYSERR_NOERROR);
+  EXPECT_TRUE(WaitFor([&box] { return box.nOpened.load() == 1; }));
+  std::vector<char> aInData(64, '\x55');
+  MIDIHDR inHdr;
+  inHdr.lpData = aInData.data();
+  inHdr.dwBufferLength = static_cast<DWORD>(aInData.size());
+  ASSERT_EQ(driver.InPrepareHeader(hIn, &inHdr, sizeof inHdr), MMSYSERR_NOERROR);
+  EXPECT_NE(LoadHeaderFlags(inHdr) & MHDR_PREPARED, 0u);
+  ASSERT_EQ(driver.InAddBuffer(hIn, &inHdr, sizeof inHdr), MMSYSERR_NOERROR);
+  ASSERT_EQ(driver.InStart(hIn), MMSYSERR_NOERROR);
+
+  HMIDIOUT hOut = nullptr;
+  ASSERT_EQ(driver.OutOpen(&hOut, static_cast<UINT>(nOut), 0, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
+  char aInquiry[] = {'\xF0', '\x43', '\x50', '\x03', '\x00', '\x00', '\x02', '\xF7'};
+  MIDIHDR outHdr;
+  outHdr.lpData = aInquiry;
+  outHdr.dwBufferLength = sizeof aInquiry;
+  ASSERT_EQ(driver.OutPrepareHeader(hOut, &outHdr, sizeof outHdr), MMSYSERR_NOERROR);
+  ASSERT_EQ(driver.OutLongMsg(hOut, &outHdr, sizeof outHdr), MMSYSERR_NOERROR);
+  EXPECT_TRUE(WaitFor([&outHdr] { return (LoadHeaderFlags(outHdr) & MHDR_DONE) != 0; })) << "output never done";
+
+  ASSERT_TRUE(WaitFor([&box] { return box.bLongData.load(); })) << "no reply";
+  static const char kReply[] = "\xF0\x43\x50\x03\x00\x00\x42VELDA\xF7";
+  const std::string strReply(kReply, sizeof kReply - 1);
+  EXPECT_EQ(box.nRecorded.load(), strReply.size());
+  EXPECT_EQ(inHdr.dwBytesRecorded, strReply.size());
+  EXPECT_EQ(std::string(aInData.data(), strReply.size()), strReply);
+  EXPECT_EQ(LoadHeaderFlags(inHdr) & (MHDR_DONE | MHDR_INQUEUE), MHDR_DONE);
+
+  EXPECT_EQ(driver.OutUnprepareHeader(hOut, &outHdr, sizeof outHdr), MMSYSERR_NOERROR);
+  EXPECT_EQ(driver.OutClose(hOut), MMSYSERR_NOERROR);
+  EXPECT_EQ(driver.InReset(hIn), MMSYSERR_NOERROR);
+  EXPECT_EQ(driver.InUnprepareHeader(hIn, &inHdr, sizeof inHdr), MMSYSERR_NOERROR);
+  EXPECT_EQ(LoadHeaderFlags(inHdr) & MHDR_PREPARED, 0u);
+  EXPECT_EQ(driver.InClose(hIn), MMSYSERR_NOERROR);
+}
+
+// The winmm.dll here refuses messages over 2048 bytes (VELDA_TEST_INSTRUMENT, set for this test
+// program), as some Windows MIDI stacks do; a full data packet is 2821 bytes.
+TEST(WinmmDriver, RefusedLongMessageIsTracedWithItsSizeAndTheSystemsReason) {
+  CNotes notes;
+  SetTraceSink(&notes);
+  CWinmmMidiDriver driver;
+  const int nOut = FindDevice(driver, false, "HALVEN USB OUT 0-1");
+  ASSERT_GE(nOut, 0);
+  HMIDIOUT hOut = nullptr;
+  ASSERT_EQ(driver.OutOpen(&hOut, static_cast<UINT>(nOut), 0, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
+  std::vector<char> aPacket(2821, '\x01');
+  aPacket.front() = '\xF0';
+  aPacket.back() = '\xF7';
+  MIDIHDR hdr;
+  hdr.lpData = aPacket.data();
+  hdr.dwBufferLength = static_cast<DWORD>(aPacket.size());
+  ASSERT_EQ(driver.OutPrepareHeader(hOut, &hdr, sizeof hdr), MMSYSERR_NOERROR);
+  EXPECT_NE(driver.OutLongMsg(hOut, &hdr, sizeof hdr), MMSYSERR_NOERROR);
+  SetTraceSink(nullptr);
+  ASSERT_FALSE(notes.aNotes.empty());
+  // The product's own line, with the system's text for the result (whatever the system calls it).
+  const std::string& strLast = notes.aNotes.back();
+  EXPECT_EQ(strLast.rfind("The MIDI driver refused a message of 2821 bytes: ", 0), 0u) << strLast;
+  EXPECT_NE(strLast.find("error 1"), std::string::npos) << strLast;
+  EXPECT_EQ(driver.OutUnprepareHeader(hOut, &hdr, sizeof hdr), MMSYSERR_NOERROR);
+  EXPECT_EQ(driver.OutClose(hOut), MMSYSERR_NOERROR);
+}
+
+}  // namespace
+}  // namespace velda
