@@ -1,5 +1,5 @@
 # The two commands of the project. Each does its own set-up on a fresh Debian 12 machine.
-.PHONY: test test-windows demo deps build lint clean fuzz soak
+.PHONY: test test-windows windows-tests demo deps build lint clean fuzz soak
 
 JOBS ?= 2
 # The tests that run threads: ThreadSanitizer builds and runs these alone.
@@ -32,6 +32,7 @@ test: deps
 	cmake --preset tsan
 	cmake --build --preset tsan -j $(JOBS) --target $(THREADED_TESTS)
 	ctest --preset tsan
+	$(MAKE) windows-tests
 
 # The fuzz targets, longer (FUZZ_LONG_SECONDS each); their corpora grow in build/fuzz/corpus.
 fuzz: build
@@ -43,9 +44,11 @@ fuzz: build
 soak: build
 	build/default/tests/soak $(SOAK_RUNS)
 
-# The Windows build (mingw-w64) and its tests under Wine and Xvfb (label "windows"); not part of
-# make test yet.
-test-windows: deps
+# The Windows build (mingw-w64) and its tests under Wine and Xvfb (label "windows"); make test
+# runs them last.
+test-windows: deps windows-tests
+
+windows-tests:
 	cmake --preset windows
 	cmake --build --preset windows -j $(JOBS)
 	tests/windows/with_wine ctest --preset windows
