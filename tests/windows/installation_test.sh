@@ -47,16 +47,20 @@ capture() {  # capture TITLE NAME
 visible() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1 || true; }
 
 # Waits until a visible window with that exact title appears, or fails after SECONDS.
-wait_window() {  # wait_window TITLE SECONDS
+# Prints the id of a visible window with that exact title once there is one; false after SECONDS.
+window_within() {  # window_within TITLE SECONDS
   local w=""
   for _ in $(seq $(($2 * 10))); do
     w=$(visible "$1")
     [ -n "$w" ] && { echo "$w"; return 0; }
     sleep 0.1
   done
-  fail "no window \"$1\" within $2 s"
+  return 1
 }
 
+wait_window() {  # wait_window TITLE SECONDS
+  window_within "$1" "$2" || fail "no window \"$1\" within $2 s"
+}
 
 # True when the window went (closed or hidden) within SECONDS.
 gone_within() {  # gone_within WINDOW SECONDS
@@ -133,8 +137,12 @@ answer_box time-out
 # The window waits for the user; MIDI Port offers the ports with the current ones chosen.
 sleep 1
 capture "$TITLE" main-window-timed-out
-click_control "$main" 230 69 105 49 59 14
-wait_window "MIDI Port Select" 10 >/dev/null
+# A click that comes before the button is enabled is lost: click again while no dialog shows.
+for _ in 1 2 3; do
+  click_control "$main" 230 69 105 49 59 14
+  window_within "MIDI Port Select" 4 >/dev/null && break
+done
+wait_window "MIDI Port Select" 1 >/dev/null
 sleep 0.3
 capture "MIDI Port Select" port-select
 press_return "$(wait_window "MIDI Port Select" 5)" "the MIDI Port Select dialog"
