@@ -9,6 +9,9 @@ FUZZERS := fuzz_package fuzz_installation fuzz_replies fuzz_instrument
 FUZZ_SECONDS ?= 15
 FUZZ_LONG_SECONDS ?= 600
 SOAK_RUNS ?= 50000
+# What the Windows tests run: the program, the sample tool, the test-only winmm.dll, the suites.
+WINDOWS_TARGETS := velda-installer velda-sample test_winmm windows_fw_tests windows_midi_tests \
+  windows_scenario_tests windows_winmm_tests
 
 deps:
 	scripts/install-deps
@@ -23,12 +26,10 @@ test: deps
 	ctest --preset default
 	scripts/lint build/default
 	scripts/valgrind-install build/default
-	cmake --preset fuzz
-	cmake --build --preset fuzz -j $(JOBS) --target $(FUZZERS)
-	scripts/fuzz build/fuzz $(FUZZ_SECONDS)
 	cmake --preset asan
 	cmake --build --preset asan -j $(JOBS)
 	ctest --preset asan
+	scripts/fuzz build/asan $(FUZZ_SECONDS)
 	cmake --preset tsan
 	cmake --build --preset tsan -j $(JOBS) --target $(THREADED_TESTS)
 	ctest --preset tsan
@@ -50,7 +51,7 @@ test-windows: deps windows-tests
 
 windows-tests:
 	cmake --preset windows
-	cmake --build --preset windows -j $(JOBS)
+	cmake --build --preset windows -j $(JOBS) --target $(WINDOWS_TARGETS)
 	tests/windows/with_wine ctest --preset windows
 
 # Format and static checks alone (make test runs them too).

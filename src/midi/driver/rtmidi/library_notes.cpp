@@ -25,8 +25,9 @@ FnLibraryNote& Sink() {
 void OnJackError(const char* psz) { LibraryNote(std::string("jack: ") + psz); }
 void OnJackInfo(const char* psz) { LibraryNote(std::string("jack: ") + psz); }
 
-// alsa-lib's handler is variadic, in C.
-void OnAlsaError(const char* pszFile, int nLine, const char* pszFunction, int nErr, const char* pszFmt, ...) {
+// alsa-lib's handler is variadic, in C; its format is alsa-lib's own printf format.
+__attribute__((format(printf, 5, 6))) void OnAlsaError(const char* pszFile, int nLine, const char* pszFunction,
+                                                       int nErr, const char* pszFmt, ...) {
   char sz[512];
   va_list args;
   va_start(args, pszFmt);
