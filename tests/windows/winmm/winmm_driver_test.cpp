@@ -105,6 +105,57 @@ TEST(WinmmDriver, InquiryGoesOutAndItsReplyComesBackThroughTheSystemHeaders) {
   EXPECT_EQ(driver.InClose(hIn), MMSYSERR_NOERROR);
 }
 
+// The instrument restarts into update mode while a block waits in the input queue: its handle
+// dies with the block still queued, so the block cannot be unprepared. The port's next block may
+// be the same object; prepared on the new handle, it must queue as a fresh one.
+TEST(WinmmDriver, ABlockLeftQueuedOnAVanishedDeviceQueuesAfreshOnTheNextHandle) {
+  CWinmmMidiDriver driver;
+  CInbox box;
+  const auto Open = [&driver, &box](HMIDIIN& h) {
+    const int nIn = FindDevice(driver, true, "HALVEN USB IN 0-1");
+    return nIn >= 0 && driver.InOpen(&h, static_cast<UINT>(nIn), reinterpret_cast<DWORD_PTR>(&OnIn),
+                                     reinterpret_cast<DWORD_PTR>(&box), CALLBACK_FUNCTION) == MMSYSERR_NOERROR;
+  };
+  HMIDIIN hIn = nullptr;
+  ASSERT_TRUE(Open(hIn));
+  std::vector<char> aInData(64, '\0');
+  MIDIHDR inHdr;
+  inHdr.lpData = aInData.data();
+  inHdr.dwBufferLength = static_cast<DWORD>(aInData.size());
+  ASSERT_EQ(driver.InPrepareHeader(hIn, &inHdr, sizeof inHdr), MMSYSERR_NOERROR);
+  ASSERT_EQ(driver.InAddBuffer(hIn, &inHdr, sizeof inHdr), MMSYSERR_NOERROR);
+  ASSERT_EQ(driver.InStart(hIn), MMSYSERR_NOERROR);
+
+  const int nOut = FindDevice(driver, false, "HALVEN USB OUT 0-1");
+  ASSERT_GE(nOut, 0);
+  HMIDIOUT hOut = nullptr;
+  ASSERT_EQ(driver.OutOpen(&hOut, static_cast<UINT>(nOut), 0, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
+  std::string strModeOn = "\xF0\x43\x50\x03";
+  strModeOn += std::string(3, '\0') + "#5168_1994KESTRA\xF7";
+  MIDIHDR outHdr;
+  outHdr.lpData = strModeOn.data();
+  outHdr.dwBufferLength = static_cast<DWORD>(strModeOn.size());
+  ASSERT_EQ(driver.OutPrepareHeader(hOut, &outHdr, sizeof outHdr), MMSYSERR_NOERROR);
+  ASSERT_EQ(driver.OutLongMsg(hOut, &outHdr, sizeof outHdr), MMSYSERR_NOERROR);
+  ASSERT_TRUE(WaitFor([&driver] { return FindDevice(driver, true, "HALVEN USB IN 0-1") < 0; })) << "no restart";
+  ASSERT_TRUE(WaitFor([&driver] { return FindDevice(driver, true, "HALVEN USB IN 0-1") >= 0; })) << "not back";
+  // What a port does with a handle whose device went away; the results do not matter here.
+  driver.InReset(hIn);
+  driver.InUnprepareHeader(hIn, &inHdr, sizeof inHdr);
+  driver.InClose(hIn);
+  driver.OutUnprepareHeader(hOut, &outHdr, sizeof outHdr);
+  driver.OutClose(hOut);
+
+  StoreHeaderFlags(inHdr, 0);  // as a port does for a block it will prepare again
+  HMIDIIN hIn2 = nullptr;
+  ASSERT_TRUE(Open(hIn2));
+  ASSERT_EQ(driver.InPrepareHeader(hIn2, &inHdr, sizeof inHdr), MMSYSERR_NOERROR);
+  EXPECT_EQ(driver.InAddBuffer(hIn2, &inHdr, sizeof inHdr), MMSYSERR_NOERROR);
+  EXPECT_EQ(driver.InReset(hIn2), MMSYSERR_NOERROR);
+  EXPECT_EQ(driver.InUnprepareHeader(hIn2, &inHdr, sizeof inHdr), MMSYSERR_NOERROR);
+  EXPECT_EQ(driver.InClose(hIn2), MMSYSERR_NOERROR);
+}
+
 // The winmm.dll here refuses messages over 2048 bytes (VELDA_TEST_INSTRUMENT, set for this test
 // program), as some Windows MIDI stacks do; a full data packet is 2821 bytes.
 TEST(WinmmDriver, RefusedLongMessageIsTracedWithItsSizeAndTheSystemsReason) {

@@ -97,7 +97,10 @@ CWinmmMidiDriver::CSystemHeader* CWinmmMidiDriver::Shadow(MIDIHDR* pHdr) {
 CWinmmMidiDriver::CSystemHeader* CWinmmMidiDriver::MakeShadow(MIDIHDR* pHdr) {
   std::lock_guard<std::mutex> lock(m_mx);
   std::unique_ptr<CSystemHeader>& p = m_shadows[pHdr];
-  if (p == nullptr) p = std::make_unique<CSystemHeader>();
+  // A system header left from a handle that died before its unprepare (the device went away) may
+  // still be in that handle's queue: it is kept, never reused, and this life gets a new one.
+  if (p != nullptr) m_retired.push_back(std::move(p));
+  p = std::make_unique<CSystemHeader>();
   p->hdr.lpData = pHdr->lpData;
   p->hdr.dwBufferLength = pHdr->dwBufferLength;
   p->hdr.dwUser = reinterpret_cast<DWORD_PTR>(pHdr);

@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include "midi/driver/midi_driver.h"
 
@@ -54,6 +55,7 @@ class CWinmmMidiDriver : public CMidiDriver {
 
   std::mutex m_mx;
   std::map<MIDIHDR*, std::unique_ptr<CSystemHeader>> m_shadows;
+  std::vector<std::unique_ptr<CSystemHeader>> m_retired;  // may still be held by a dead handle
   std::map<HMIDIIN, std::unique_ptr<CInCallback>> m_inCallbacks;
 };
 
