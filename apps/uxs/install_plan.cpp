@@ -1,4 +1,5 @@
 #include "install_plan.h"
+#include "hex8.h"
 
 #include <unistd.h>
 
@@ -26,12 +27,6 @@ namespace {
 
 // Virtual time after which a run that has not ended is given up: far beyond any real package.
 constexpr std::uint64_t GIVE_UP_MS = 7ULL * 24 * 3600 * 1000;
-
-std::string Hex8(std::uint32_t n) {
-  std::array<char, 16> a{};
-  std::snprintf(a.data(), a.size(), "%08X", n);
-  return a.data();
-}
 
 std::vector<std::uint8_t> ParseHexPairs(const std::string& s) {
   std::vector<std::uint8_t> a;

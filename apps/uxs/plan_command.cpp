@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <map>
 
+#include "hex8.h"
 #include "install_plan.h"
 #include "instrument/instrument_settings.h"
 #include "uxs_commands.h"
@@ -11,12 +12,6 @@
 namespace velda::uxs {
 
 namespace {
-
-std::string Hex8(std::uint32_t n) {
-  std::array<char, 16> a{};
-  std::snprintf(a.data(), a.size(), "%08X", n);
-  return a.data();
-}
 
 std::string Seconds(std::uint64_t nMs) {
   std::array<char, 32> a{};

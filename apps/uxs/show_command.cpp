@@ -2,6 +2,7 @@
 #include <array>
 #include <cstdio>
 
+#include "hex8.h"
 #include "package_listing.h"
 #include "uxs_commands.h"
 #include "uxs_help.h"
@@ -9,12 +10,6 @@
 namespace velda::uxs {
 
 namespace {
-
-std::string Hex8(std::uint32_t n) {
-  std::array<char, 16> a{};
-  std::snprintf(a.data(), a.size(), "%08X", n);
-  return a.data();
-}
 
 void ShowText(const std::string& strFile, std::size_t nSize, const CPackageListing& p, std::ostream& out) {
   out << "package " << strFile << ": " << nSize << " bytes\n";
