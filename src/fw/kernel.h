@@ -1,6 +1,7 @@
 // Kernel services of the framework layer: reading a whole file and the single-instance lock.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
@@ -50,6 +51,9 @@ class CSingleInstanceLock {
 
 // The name under which the lock of strName in strScope is known to the system.
 std::string LockAddress(const std::string& strName, const std::string& strScope);
+// strName, or strName/strScope; when that is longer than nMaxLength, the scope is named by its
+// hash: strName/#<16 hex digits>. Each platform's LockAddress gives its own limit.
+std::string ScopedLockAddress(const std::string& strName, const std::string& strScope, std::size_t nMaxLength);
 
 // The system's ANSI code page (Windows: GetACP; elsewhere the single-byte default, 1252).
 UINT SystemAnsiCodePage();

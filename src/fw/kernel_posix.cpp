@@ -20,16 +20,6 @@ namespace fw {
 
 namespace {
 
-// FNV-1a: a scope too long for a socket address is named by its hash instead.
-std::uint64_t Fnv1a(const std::string& s) {
-  std::uint64_t n = 0xcbf29ce484222325ULL;
-  for (const char c : s) {
-    n ^= static_cast<unsigned char>(c);
-    n *= 0x100000001b3ULL;
-  }
-  return n;
-}
-
 // Binds a socket to the lock's abstract address: the socket (>= 0) holds the lock; else -1 with
 // eResult telling why.
 int BindLock(const std::string& strName, const std::string& strScope, ELock& eResult, std::string& strError) {
@@ -59,15 +49,8 @@ int BindLock(const std::string& strName, const std::string& strScope, ELock& eRe
 }  // namespace
 
 std::string LockAddress(const std::string& strName, const std::string& strScope) {
-  if (strScope.empty()) return strName;
-  std::string s = strName + "/" + strScope;
   // An abstract address holds at most 107 bytes.
-  if (s.size() > sizeof(sockaddr_un::sun_path) - 1) {
-    char sz[17];
-    std::snprintf(sz, sizeof sz, "%016llx", static_cast<unsigned long long>(Fnv1a(strScope)));
-    s = strName + "/#" + sz;
-  }
-  return s;
+  return ScopedLockAddress(strName, strScope, sizeof(sockaddr_un::sun_path) - 1);
 }
 
 CFileResult ReadWholeFile(const std::string& strPath) {

@@ -19,16 +19,6 @@ namespace {
 // The longest lock name: that of the other systems, well within a mutex name's limit.
 constexpr std::size_t MAX_LOCK_ADDRESS = 107;
 
-// FNV-1a: a scope too long for a lock's name is named by its hash instead.
-std::uint64_t Fnv1a(const std::string& s) {
-  std::uint64_t n = 0xcbf29ce484222325ULL;
-  for (const char c : s) {
-    n ^= static_cast<unsigned char>(c);
-    n *= 0x100000001b3ULL;
-  }
-  return n;
-}
-
 std::string SystemErrorText(::DWORD nError) {
   char sz[512] = {};
   const ::DWORD n = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, nError, 0, sz,
@@ -116,13 +106,7 @@ HANDLE CreateLock(const std::string& strName, const std::string& strScope, ELock
 // Mutex names share one namespace per session and may not hold a backslash (it names a kernel
 // namespace); a scope too long is named by its hash, as elsewhere.
 std::string LockAddress(const std::string& strName, const std::string& strScope) {
-  if (strScope.empty()) return strName;
-  std::string s = strName + "/" + strScope;
-  if (s.size() > MAX_LOCK_ADDRESS) {
-    char sz[17];
-    std::snprintf(sz, sizeof sz, "%016llx", static_cast<unsigned long long>(Fnv1a(strScope)));
-    s = strName + "/#" + sz;
-  }
+  std::string s = ScopedLockAddress(strName, strScope, MAX_LOCK_ADDRESS);
   for (char& c : s) {
     if (c == '\\') c = '/';
   }
