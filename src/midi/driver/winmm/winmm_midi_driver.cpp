@@ -61,17 +61,10 @@ void CALLBACK OnSystemOut(::HMIDIOUT /*hOut*/, UINT wMsg, DWORD_PTR /*dwInstance
   if (wMsg == MOM_DONE && dwParam1 != 0) CopyBack(reinterpret_cast<const ::MIDIHDR*>(dwParam1));
 }
 
-std::string OutErrorText(MMRESULT r) {
+// The system's words for a result, from midiInGetErrorTextA or midiOutGetErrorTextA.
+std::string ErrorText(MMRESULT(WINAPI* pfnGetText)(MMRESULT, LPSTR, UINT), MMRESULT r) {
   char sz[MAXERRORLENGTH] = {};
-  if (::midiOutGetErrorTextA(r, sz, sizeof sz) != MMSYSERR_NOERROR || sz[0] == '\0') {
-    return "error " + std::to_string(r);
-  }
-  return std::string(sz) + " (error " + std::to_string(r) + ")";
-}
-
-std::string InErrorText(MMRESULT r) {
-  char sz[MAXERRORLENGTH] = {};
-  if (::midiInGetErrorTextA(r, sz, sizeof sz) != MMSYSERR_NOERROR || sz[0] == '\0') {
+  if (pfnGetText(r, sz, sizeof sz) != MMSYSERR_NOERROR || sz[0] == '\0') {
     return "error " + std::to_string(r);
   }
   return std::string(sz) + " (error " + std::to_string(r) + ")";
@@ -79,7 +72,7 @@ std::string InErrorText(MMRESULT r) {
 
 // A refused input call leaves the port closed without a box: the trace keeps the system's reason.
 MMRESULT TracedIn(const char* pszCall, MMRESULT r) {
-  if (r != MMSYSERR_NOERROR) TraceNote(std::string(pszCall) + " failed: " + InErrorText(r));
+  if (r != MMSYSERR_NOERROR) TraceNote(std::string(pszCall) + " failed: " + ErrorText(::midiInGetErrorTextA, r));
   return r;
 }
 
@@ -231,7 +224,7 @@ MMRESULT CWinmmMidiDriver::OutLongMsg(HMIDIOUT hMidiOut, MIDIHDR* pHdr, UINT /*c
     // Some MIDI stacks refuse long messages above 2048 bytes, and a data packet is longer: say so
     // in the system's words, so that the later time-out has its cause in the trace.
     TraceNote("The MIDI driver refused a message of " + std::to_string(pHdr->dwBufferLength) +
-              " bytes: " + OutErrorText(r));
+              " bytes: " + ErrorText(::midiOutGetErrorTextA, r));
   }
   return r;
 }
