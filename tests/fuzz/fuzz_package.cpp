@@ -25,7 +25,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
     std::string strName(reinterpret_cast<const char*>(pData + i), 1 + pData[i] % 8);
     for (char& c : strName) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
     const CEntryLookup found = FindPackageEntry(aImage, nEntriesStart, fw::CString(std::string_view(strName)));
-    if (found.bFound && !FitsInPackage(static_cast<UINT>(nSize), found.nPos, 4)) __builtin_trap();
+    // A found entry's cursor stands on its data length field, which may itself be cut off by the
+    // end: the cursor stays inside the image, and reading the length from there reads nothing.
+    if (found.bFound && (found.nPos > nSize || found.nPos < nEntriesStart + 4)) __builtin_trap();
+    UINT nLenPos = found.nPos;
+    UINT nDataLen = 0;
+    const bool bLength = found.bFound && ReadBigEndianU32(aImage, nLenPos, nDataLen);
+    if (found.bFound && bLength != FitsInPackage(static_cast<UINT>(nSize), found.nPos, 4)) __builtin_trap();
   }
   BYTE aCopy[64];
   UINT nCursor = nEntriesStart;

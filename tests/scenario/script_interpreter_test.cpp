@@ -387,6 +387,22 @@ TEST(ScriptRun, OpenDataFileWhoseDataPassTheEndLeavesTheSlotFree) {
   EXPECT_EQ(run.OpenBoxText(), TXT_COMPLETED);
 }
 
+TEST(ScriptRun, OpenDataFileWhoseDataLengthIsCutOffLeavesTheSlotFree) {
+  CScriptRun run;
+  // The lookup finds the name with fewer than 4 bytes left after it: nothing is loaded, not even
+  // an empty entry.
+  ASSERT_NO_FATAL_FAILURE(
+      run.Start("OPEN_DATA_FILE,0,a\r\nAREA_CHECK,0,0,0,1\r\nOPEN_DATA_FILE,1,a\r\nMODEL_NAME,x\r\n", {{"a", {1, 2}}}));
+  ASSERT_TRUE(run.RunToAreaRequest(1));
+  CInstallerDlg& dlg = *run.m_rig.Dlg();
+  dlg.m_nPackageSize -= 3 + 2;  // keeps one byte of the data length field
+  run.AnswerArea({1});
+  ASSERT_TRUE(run.RunToBox());
+  EXPECT_EQ(run.OpenBoxText(), TXT_DATA_FILE_OPEN_ERROR);
+  EXPECT_TRUE(run.SlotName(1).empty());
+  EXPECT_EQ(run.Slot(1).pData, nullptr);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Conditional blocks
 

@@ -205,6 +205,19 @@ TEST_F(PackageFindEntry, NeverLooksInsideTheScript) {
   EXPECT_TRUE(FindPackageEntry(a, EntriesStart(a), "y").bFound);
 }
 
+TEST_F(PackageFindEntry, AMatchWhoseDataLengthIsCutOffIsFoundWithNothingToReadAfterIt) {
+  // Script length 0, then an entry named "\0" and one byte of its data length before the end.
+  const Bytes a = {0, 0, 0, 0, 0, 0, 0, 1, 0xFF, 0x10};
+  const CEntryLookup found = FindPackageEntry(a, EntriesStart(a), fw::CString(std::string_view("\0", 1)));
+  ASSERT_TRUE(found.bFound);
+  EXPECT_EQ(found.nPos, 9u);  // on the (cut-off) data length field, inside the image
+  fw::UINT nPos = found.nPos;
+  fw::UINT nLen = 7;
+  EXPECT_FALSE(ReadBigEndianU32(a, nPos, nLen));
+  EXPECT_EQ(nPos, 9u);
+  EXPECT_EQ(nLen, 0u);
+}
+
 TEST_F(PackageFindEntry, AFailedSearchEndsAtTheEndOfTheFile) {
   Bytes a = Package("SET_UPDATE_MODE_ON\r\n");
   PutEntry(a, "one", {1, 2});
