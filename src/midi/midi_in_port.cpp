@@ -7,6 +7,7 @@
 #include "fw/trace.h"
 #include "fw/wnd.h"
 #include "midi/midi_in_registry.h"
+#include "midi/realtime_filter.h"
 
 namespace velda {
 
@@ -238,7 +239,9 @@ void CMidiInPort::OnLongData(MIDIHDR* pHdr) {
   const DWORD nBytes = pHdr->dwBytesRecorded < pHdr->dwBufferLength ? pHdr->dwBytesRecorded : pHdr->dwBufferLength;
   const BYTE* p = reinterpret_cast<const BYTE*>(pHdr->lpData);
   for (DWORD i = 0; i < nBytes; ++i) {
-    PutByte(p[i]);
+    if (KeepReceivedByte(p[i], m_bInSysEx)) {
+      PutByte(p[i]);
+    }
   }
   // An empty block during a close stays with the port.
   if (nBytes == 0 && m_nState.load() == MIDI_IN_CLOSED) {

@@ -112,6 +112,7 @@ class CMidiInPort {
 
   const DWORD_PTR m_nKey;           // the callback's instance data
   bool m_bOverrunReported = false;  // driver's thread: one status per run of refused bytes
+  bool m_bInSysEx = false;          // driver's thread: a received message is still open
 };
 
 }  // namespace velda

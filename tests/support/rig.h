@@ -47,6 +47,8 @@ class CTestRig {
   CVirtualMidiDriver& Driver() { return m_pVirtual->Driver(); }
   // The simulated instrument (with CRigOptions::bInstrument).
   CSimInstrument& Instrument() { return m_pVirtual->Instrument()->Instrument(); }
+  // Its devices on the virtual driver (with CRigOptions::bInstrument).
+  CVirtualInstrumentLink& InstrumentLink() { return m_pVirtual->Instrument()->Link(); }
   // Every message handed to the instrument's output device, in order.
   std::vector<std::vector<std::uint8_t>> Sent() const;
   const CTraceRecorder& Trace() const { return m_trace; }

@@ -8,6 +8,7 @@
 
 #include "midi/midi_ctrl.h"
 #include "midi/midi_in_port.h"
+#include "midi/realtime_filter.h"
 #include "support/midi_test_harness.h"
 
 namespace velda::test {
@@ -96,10 +97,10 @@ TEST_F(MidiInPortTest, ByteFFIsReturnedAs255AndMinusOneMeansEmpty) {
   CMidiCtrl ctrl;
   ASSERT_TRUE(ctrl.OpenInByNumber(0, kData, kStatus));
   EXPECT_EQ(ctrl.GetInByte(), -1);
-  h.m_driver.InjectBytes(m_nDev, Bytes({0xF0, 0xFF, 0x00, 0x7F, 0xF7}));
+  h.m_driver.InjectBytes(m_nDev, Bytes({0xFF, 0xF0, 0x00, 0x7F, 0xF7}));  // FF outside a message stays
   h.Settle();
-  EXPECT_EQ(ctrl.GetInByte(), 0xF0);
   EXPECT_EQ(ctrl.GetInByte(), 255);
+  EXPECT_EQ(ctrl.GetInByte(), 0xF0);
   EXPECT_EQ(ctrl.GetInByte(), 0);
   EXPECT_EQ(ctrl.GetInByte(), 0x7F);
   EXPECT_EQ(ctrl.GetInByte(), 0xF7);
@@ -283,6 +284,33 @@ TEST_F(MidiInPortTest, ABlockNotMarkedDoneIsIgnoredAndARecordedCountIsNeverReadP
   m_pPort->OnLongData(&hdr);
   EXPECT_EQ(m_pPort->Unread(), 8u);
   ASSERT_TRUE(m_pPort->Close());  // while the test's block, given to the driver, still exists
+}
+
+TEST(MidiInRealtime, RealTimeBytesAreDroppedOnlyInsideAnOpenMessage) {
+  // One stream as a driver might return it in blocks: a message split in three parts with
+  // real-time bytes between and inside them, then bytes after its end.
+  const std::vector<std::vector<BYTE>> aBlocks = {
+      {0xF8, 0xF0, 0x43, 0xFE}, {0xF8}, {0x01, 0xFF, 0xFA, 0x02}, {0xF7, 0xFE}, {0xF0, 0x01, 0x90, 0xF8, 0x3C}};
+  bool bInSysEx = false;
+  std::vector<BYTE> aKept;
+  for (const std::vector<BYTE>& aBlock : aBlocks) {
+    for (const BYTE b : aBlock) {
+      if (KeepReceivedByte(b, bInSysEx)) aKept.push_back(b);
+    }
+  }
+  // Outside a message (before, after F7, after a status byte that ended one) they stay.
+  EXPECT_EQ(aKept, (std::vector<BYTE>{0xF8, 0xF0, 0x43, 0x01, 0x02, 0xF7, 0xFE, 0xF0, 0x01, 0x90, 0xF8, 0x3C}));
+}
+
+TEST_F(MidiInPortTest, ARealTimeByteBetweenThePartsOfASplitMessageNeverReachesTheQueue) {
+  h.m_driver.InjectBytes(m_nDev, Bytes({0xF0, 0x43, 0x50, 0xF8}));  // a bridge's first part, clock appended
+  h.m_driver.InjectBytes(m_nDev, Bytes({0xFE}));                    // active sensing on its own between
+  h.m_driver.InjectBytes(m_nDev, Bytes({0x01, 0xF8, 0x02, 0xF7}));
+  h.Settle();
+  EXPECT_EQ(Drain(*m_pPort), (std::vector<int>{0xF0, 0x43, 0x50, 0x01, 0x02, 0xF7}));
+  // Every block goes back to the driver; the one that held only a dropped byte is still a block.
+  EXPECT_EQ(h.m_driver.QueuedInBlocks(m_nDev), MIDI_IN_BLOCK_COUNT);
+  EXPECT_EQ(h.m_wnd.Count(kData), 3u);
 }
 
 TEST_F(MidiInPortTest, ShortMessagesNeverEnterTheQueue) {

@@ -34,7 +34,13 @@ void CVirtualInstrumentLink::SetReceiver(FnReceive fnReceive) {
 }
 
 void CVirtualInstrumentLink::Deliver(std::vector<std::uint8_t> aBytes) {
-  m_driver.InjectBytes(m_nIn, std::move(aBytes));
+  if (!m_fnShape) {
+    m_driver.InjectBytes(m_nIn, std::move(aBytes));
+    return;
+  }
+  for (std::vector<std::uint8_t>& aPart : m_fnShape(std::move(aBytes))) {
+    m_driver.InjectBytes(m_nIn, std::move(aPart));
+  }
 }
 
 void CVirtualInstrumentLink::Schedule(std::uint32_t nDelayMs, std::function<void()> fn) {

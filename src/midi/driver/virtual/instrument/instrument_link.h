@@ -37,6 +37,12 @@ class CVirtualInstrumentLink : public CInstrumentHost {
   // that runs on another thread. Called before the instrument goes.
   void Detach();
 
+  // What lies between the instrument and the installer: each delivery becomes the parts given
+  // back, delivered one after the other (tests: a bridge that splits long messages and lets
+  // other bytes in between). Unset, a delivery arrives as it is.
+  using FnShape = std::function<std::vector<std::vector<std::uint8_t>>(std::vector<std::uint8_t>)>;
+  void SetDeliveryShape(FnShape fnShape) { m_fnShape = std::move(fnShape); }
+
   // Device ids in the driver.
   int InDeviceId() const { return m_nIn; }
   int OutDeviceId() const { return m_nOut; }
@@ -51,6 +57,7 @@ class CVirtualInstrumentLink : public CInstrumentHost {
   CVirtualMidiDriver& m_driver;
   int m_nIn = -1;
   int m_nOut = -1;
+  FnShape m_fnShape;
   CLifeGate m_gate;  // the instrument's own timed events end with the link
 };
 
