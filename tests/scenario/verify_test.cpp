@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "instrument/reply_encoder.h"
 #include "instrument/request_decoder.h"
+#include "protocol/area_reply.h"
 #include "protocol/read_back.h"
 #include "shell/texts.h"
 #include "support/rig.h"
@@ -128,6 +130,79 @@ INSTANTIATE_TEST_SUITE_P(
                       CVerifyCase{"SpoiledByteFound", true, true, true, EOutcome::VerifyFailed},
                       CVerifyCase{"SpoiledByteUnseenWithoutVerify", false, true, true, EOutcome::Completed}),
     [](const ::testing::TestParamInfo<CVerifyCase>& i) { return std::string(i.param.pszName); });
+
+// The edges of a chunk: its last byte spoiled, or its reply one byte short, is found as surely as
+// a byte in the middle.
+struct CEdgeCase {
+  const char* pszName;
+  std::uint8_t nDevice;
+  std::uint32_t nAddress;  // the byte the box names
+  const char* pszEntry;
+  std::uint32_t nOffset;  // its offset in that entry
+  bool bShortReply;       // the first area reply carries one byte fewer than asked; else spoiled
+};
+
+class VerifyEdge : public ::testing::TestWithParam<CEdgeCase> {};
+
+TEST_P(VerifyEdge, TheLastByteOfAReadBackChunkIsCompared) {
+  const CEdgeCase& c = GetParam();
+  CRigOptions opt;
+  opt.instrument.bRestartOnModeOn = false;
+  CTestRig rig(opt);
+  rig.App().SetVerify(true);
+  rig.SetPackage(MakePackage(TwoDeviceScript(true), {{"main.bin", kMain}, {"sub.bin", kSub}}));
+  rig.View().SetDefaultAnswer(fw::IDOK);
+  const V& aEntry = std::string(c.pszEntry) == "main.bin" ? kMain : kSub;
+  const std::uint8_t nWant = aEntry[c.nOffset];
+  if (c.bShortReply) {
+    bool bCut = false;
+    rig.InstrumentLink().SetDeliveryShape([&bCut](V a) {
+      std::vector<V> aParts;
+      if (!bCut && a.size() > 8 && a[5] == 0x03 && a[6] == 0x41) {
+        bCut = true;
+        V aData(READ_BACK_CHUNK);
+        const std::size_t n = DecodeAreaReply(a.data(), a.size(), aData.data(), aData.size()).nBytes;
+        a = sim::AreaReply(aData.data(), n - 1);
+      }
+      aParts.push_back(std::move(a));
+      return aParts;
+    });
+  }
+  bool bSpoiled = c.bShortReply;
+  rig.RunUntil([&] {
+    const auto& stats = rig.Instrument().Stats();
+    if (!bSpoiled && stats.Received(EInstrumentRequest::BlockChecksum) == 4 &&
+        stats.Received(EInstrumentRequest::AreaCheck) == 0) {
+      const auto nSpoilt = static_cast<std::uint8_t>(~nWant);
+      rig.Instrument().Memory().Device(c.nDevice).Write(c.nAddress, &nSpoilt, 1);
+      bSpoiled = true;
+    }
+    return false;
+  });
+  ASSERT_TRUE(rig.Ended());
+  ASSERT_TRUE(bSpoiled);
+  char szWant[160];
+  if (c.bShortReply) {
+    std::snprintf(szWant, sizeof szWant, "did not send this byte back, but entry \"%s\" has %02X there (offset %08X).",
+                  c.pszEntry, static_cast<unsigned>(nWant), static_cast<unsigned>(c.nOffset));
+  } else {
+    std::snprintf(szWant, sizeof szWant, "holds %02X, but entry \"%s\" has %02X there (offset %08X).",
+                  static_cast<unsigned>(static_cast<std::uint8_t>(~nWant)), c.pszEntry, static_cast<unsigned>(nWant),
+                  static_cast<unsigned>(c.nOffset));
+  }
+  char szWhere[64];
+  std::snprintf(szWhere, sizeof szWhere, "Device %d, address %08X: the instrument ", c.nDevice,
+                static_cast<unsigned>(c.nAddress));
+  EXPECT_EQ(rig.View().Boxes().back().strText, std::string("Verify Error.\r\n") + szWhere + szWant);
+  EXPECT_TRUE(BoxesWith(rig, TXT_COMPLETED).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Chunks, VerifyEdge,
+                         ::testing::Values(CEdgeCase{"LastByteOfTheFirstChunk", 1, 0x100FFF, "main.bin", 0xFFF, false},
+                                           CEdgeCase{"LastByteOfTheLastRange", 2, 0x40 + 0x2FF, "sub.bin", 0x2FF,
+                                                     false},
+                                           CEdgeCase{"AreaReplyOneByteShort", 1, 0x100FFF, "main.bin", 0xFFF, true}),
+                         [](const ::testing::TestParamInfo<CEdgeCase>& i) { return std::string(i.param.pszName); });
 
 }  // namespace
 }  // namespace velda::test
