@@ -88,6 +88,26 @@ TEST(Lint, ACleanPackageHasNoFinding) {
   EXPECT_EQ(LintExitCode(a), 0);
 }
 
+// A bare LF is found at every place, the script's first and last byte included (the corpus files
+// begin with their comment line, so none has one at the first byte).
+TEST(Lint, ABareLfIsAnErrorOnItsLineWhereverItIs) {
+  const struct {
+    const char* pszScript;
+    int nLine;
+  } aCases[] = {{"\nSET_UPDATE_MODE_ON\r\n", 1},
+                {"SET_UPDATE_MODE_ON\r\n\nSET_UPDATE_MODE_OFF\r\n", 2},
+                {"SET_UPDATE_MODE_ON\r\nSET_UPDATE_MODE_OFF\n", 2}};
+  for (const auto& c : aCases) {
+    const std::vector<CLintFinding> a = LintWithEntries(c.pszScript);
+    std::vector<int> aLines;
+    for (const CLintFinding& f : a) {
+      if (f.strCode == "bare-lf") aLines.push_back(f.nLine);
+    }
+    EXPECT_EQ(aLines, std::vector<int>{c.nLine}) << ::testing::PrintToString(std::string(c.pszScript));
+    EXPECT_EQ(LintExitCode(a), 2);
+  }
+}
+
 TEST(Lint, APackageTheInstallerRefusesIsAnError) {
   std::vector<std::uint8_t> aPackage = test::MakePackage("SET_UPDATE_MODE_ON\r\n", {});
   aPackage[6] = 0xFF;  // a NUL in the script
