@@ -78,6 +78,19 @@ TEST_F(UxsPlan, WritesWhatAVirtualInstallationWrites) {
   for (const auto& [nDevice, bank] : rig.Instrument().Memory().Devices()) nWritten += bank.WrittenCount();
   EXPECT_EQ(nWritten, nPlanned);  // nothing written that the plan does not name
   EXPECT_GT(nPlanned, 300'000u);
+
+  // The traffic it counts is the installation's, byte for byte both ways.
+  std::uint64_t nSent = 0;
+  for (const V& m : rig.Sent()) nSent += m.size();
+  std::uint64_t nReceived = 0;
+  for (const std::string& strLine : rig.Trace().Of('<')) {
+    std::istringstream pairs(strLine);
+    for (std::string strPair; pairs >> strPair;) ++nReceived;
+  }
+  EXPECT_EQ(plan.nRequests, rig.Sent().size());
+  EXPECT_EQ(plan.nSentBytes, nSent);
+  EXPECT_EQ(plan.nReceivedBytes, nReceived);
+  EXPECT_GT(nReceived, 0u);
 }
 
 TEST_F(UxsPlan, EstimateIsWithinFivePercentOfARealClockRun) {
