@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <thread>
 
+#include "fw/trace.h"
 #include "fw/wnd.h"
 
 namespace fw {
@@ -36,7 +37,7 @@ void CMsgLoop::ScheduleAt(std::uint64_t nTimeMs, std::function<void()> fn) {
     std::lock_guard<std::mutex> lock(m_mx);
     m_events.Add(nTimeMs, std::move(fn));
   }
-  m_cv.notify_all();
+  m_wake.Raise();
 }
 
 HWND CMsgLoop::RegisterWindow(CWnd* pWnd) {
@@ -61,11 +62,19 @@ BOOL CMsgLoop::Post(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (hWnd == 0) {
     return FALSE;
   }
-  {
-    std::lock_guard<std::mutex> lock(m_mx);
-    m_posted.push_back(CMsg{hWnd, message, wParam, lParam});
+  const CMsg msg{hWnd, message, wParam, lParam};
+  if (t_pCurrent == this) {
+    m_posted.PushAllocated(msg);
+  } else if (m_posted.PushFixed(msg)) {
+    m_bRefusing.store(false, std::memory_order_relaxed);
+  } else {
+    m_nRefusedPosts.fetch_add(1);
+    if (!m_bRefusing.exchange(true)) {
+      velda::TraceNoteLater("The installer's message queue is full: a message from another thread was lost");
+    }
+    return FALSE;
   }
-  m_cv.notify_all();
+  m_wake.Raise();
   return TRUE;
 }
 
@@ -74,7 +83,7 @@ void CMsgLoop::PostInput(const CInputEvent& ev) {
     std::lock_guard<std::mutex> lock(m_mx);
     m_input.push_back(ev);
   }
-  m_cv.notify_all();
+  m_wake.Raise();
 }
 
 void CMsgLoop::SetTimer(HWND hWnd, UINT_PTR nId, UINT nElapseMs) {
@@ -183,13 +192,11 @@ bool CMsgLoop::PumpOne() {
     CMsg msg{};
     CInputEvent ev;
     EReady eReady = EReady::None;
-    {
+    if (m_posted.Pop(msg)) {
+      eReady = EReady::Message;
+    } else {
       std::lock_guard<std::mutex> lock(m_mx);
-      if (!m_posted.empty()) {
-        msg = m_posted.front();
-        m_posted.pop_front();
-        eReady = EReady::Message;
-      } else if (!m_input.empty()) {
+      if (!m_input.empty()) {
         ev = m_input.front();
         m_input.pop_front();
         eReady = EReady::Input;
@@ -224,9 +231,12 @@ bool CMsgLoop::PumpOne() {
       if (m_bAborted.load()) {
         return false;
       }
-      std::lock_guard<std::mutex> lock(m_mx);
-      if (Now() != nBefore || !m_posted.empty() || !m_input.empty() || m_events.NextTime() != nNextEvent) {
+      if (Now() != nBefore || !m_posted.Empty()) {
         continue;  // the hook moved the clock or something arrived: look again
+      }
+      std::lock_guard<std::mutex> lock(m_mx);
+      if (!m_input.empty() || m_events.NextTime() != nNextEvent) {
+        continue;
       }
     }
     if (m_eClock == EClock::Virtual) {
@@ -237,14 +247,23 @@ bool CMsgLoop::PumpOne() {
       AdvanceTo(nNext);
       continue;
     }
-    std::unique_lock<std::mutex> lock(m_mx);
-    if (!m_posted.empty() || !m_input.empty() || m_events.NextTime() != nNextEvent) {
+    // Whatever arrives after this look raises the signal, so the wait returns at once.
+    if (!m_posted.Empty()) {
       continue;
     }
+    {
+      std::lock_guard<std::mutex> lock(m_mx);
+      if (!m_input.empty() || m_events.NextTime() != nNextEvent) {
+        continue;
+      }
+    }
     if (nNext == kNever) {
-      m_cv.wait(lock);
+      m_wake.Wait(-1);
     } else {
-      m_cv.wait_until(lock, m_tStart + std::chrono::milliseconds(nNext));
+      // Rounded up, so that the wait never ends before the timer or event is due.
+      const auto tLeft = std::chrono::ceil<std::chrono::milliseconds>(m_tStart + std::chrono::milliseconds(nNext) -
+                                                                      std::chrono::steady_clock::now());
+      m_wake.Wait(tLeft.count() > 0 ? static_cast<std::int64_t>(tLeft.count()) : 0);
     }
   }
 }
@@ -260,7 +279,7 @@ bool CMsgLoop::RunModal(const std::function<bool()>& fnDone) {
 
 void CMsgLoop::Abort() {
   m_bAborted.store(true);
-  m_cv.notify_all();
+  m_wake.Raise();
 }
 
 int CMsgLoop::MessageBox(HWND hOwner, const CString& strText, const CString& strCaption, UINT uType) {
