@@ -169,9 +169,16 @@ BOOL CMidiInPort::ResizeQueue(int nBytes) {
   }
   const HMIDIIN hMidiIn = m_hMidiIn.load();
   // Input must be stopped while the storage moves, whatever the new size: the reset stops it and
-  // returns the blocks empty, and the callback gives each back at once.
-  if (hMidiIn != nullptr && midiInReset(hMidiIn) != MMSYSERR_NOERROR) {
-    return FALSE;
+  // returns the blocks empty. The callback keeps them (given back at once, a driver that returns
+  // one block per call while any is queued would never finish the reset); they go back here.
+  if (hMidiIn != nullptr) {
+    m_bHoldBlocks.store(true);
+    const MMRESULT nReset = midiInReset(hMidiIn);
+    GiveBlocksBack();
+    m_bHoldBlocks.store(false);
+    if (nReset != MMSYSERR_NOERROR) {
+      return FALSE;
+    }
   }
   std::unique_ptr<BYTE[]> aQueue;
   if (nBytes != 0) {
@@ -235,6 +242,10 @@ void CMidiInPort::OnLongData(MIDIHDR* pHdr) {
   if (pHdr == nullptr || (LoadHeaderFlags(*pHdr) & MHDR_DONE) == 0) {
     return;
   }
+  // Returned by a reset of the queue: the resize discards any bytes, and the block goes back after.
+  if (m_bHoldBlocks.load()) {
+    return;
+  }
   // Never read past the block, whatever the driver claims to have recorded.
   const DWORD nBytes = pHdr->dwBytesRecorded < pHdr->dwBufferLength ? pHdr->dwBytesRecorded : pHdr->dwBufferLength;
   const BYTE* p = reinterpret_cast<const BYTE*>(pHdr->lpData);
@@ -288,6 +299,16 @@ void CMidiInPort::NotifyStatus(const CString& strText) {
   // A port that was never given ids (one made but never opened) has no command to post.
   if (m_nStatusId != 0) {
     fw::PostToMainWindow(fw::WM_COMMAND, m_nStatusId, 0);
+  }
+}
+
+void CMidiInPort::GiveBlocksBack() {
+  const HMIDIIN hMidiIn = m_hMidiIn.load();
+  for (const auto& pHdr : m_apHdr) {
+    if (pHdr != nullptr && (LoadHeaderFlags(*pHdr) & MHDR_INQUEUE) == 0) {
+      midiInPrepareHeader(hMidiIn, pHdr.get(), sizeof(MIDIHDR));
+      midiInAddBuffer(hMidiIn, pHdr.get(), sizeof(MIDIHDR));
+    }
   }
 }
 

@@ -95,6 +95,8 @@ class CMidiInPort {
  private:
   // Releases the blocks: freed when the driver has let go of them, else kept for it.
   void ReleaseBlocks(bool bDriverLetGo);
+  // Installer's thread, input stopped: queues again every block the driver has returned.
+  void GiveBlocksBack();
 
   // The headers and blocks are owned directly, each its own allocation.
   std::array<std::unique_ptr<MIDIHDR>, MIDI_IN_BLOCK_COUNT> m_apHdr;
@@ -105,6 +107,9 @@ class CMidiInPort {
   std::atomic<UINT> m_nWrite{0};  // written by the driver's thread only, after the byte is stored
   std::atomic<int> m_bPending{0};
   std::atomic<BYTE> m_nState{MIDI_IN_NEW};
+  // Set while a reset returns the blocks: the callback then keeps them, since a driver may return
+  // one block per call for as long as any is queued.
+  std::atomic<bool> m_bHoldBlocks{false};
   CString m_strName;
   std::unique_ptr<BYTE[]> m_aQueue;
   UINT m_nDataId = 0;

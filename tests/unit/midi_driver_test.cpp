@@ -24,6 +24,7 @@ struct CCallbackLog {
   };
   std::vector<CEntry> aEntries;
   HMIDIIN hGiveBack = nullptr;  // when set, blocks are given back at once
+  int nGiveBacksLeft = -1;      // how many more times (-1: always)
   std::size_t Count(UINT wMsg) const {
     std::size_t n = 0;
     for (const CEntry& e : aEntries) n += e.wMsg == wMsg ? 1 : 0;
@@ -40,7 +41,8 @@ void RecordingProc(HMIDIIN /*h*/, UINT wMsg, DWORD_PTR dwInstance, DWORD_PTR dwP
     EXPECT_EQ(LoadHeaderFlags(*pHdr) & MHDR_INQUEUE, 0u);
     const BYTE* p = reinterpret_cast<const BYTE*>(pHdr->lpData);
     e.aBytes.assign(p, p + pHdr->dwBytesRecorded);
-    if (pLog->hGiveBack != nullptr) {
+    if (pLog->hGiveBack != nullptr && pLog->nGiveBacksLeft != 0) {
+      if (pLog->nGiveBacksLeft > 0) --pLog->nGiveBacksLeft;
       EXPECT_EQ(midiInAddBuffer(pLog->hGiveBack, pHdr, sizeof(MIDIHDR)), MMSYSERR_NOERROR);
     }
   }
@@ -261,6 +263,35 @@ TEST(MidiVirtualDevices, HeadersFollowTheApisRules) {
   EXPECT_EQ(block.hdr.dwFlags, MHDR_DONE);
   EXPECT_EQ(midiInClose(hIn), MMSYSERR_NOERROR);
   EXPECT_EQ(h.m_driver.OpenInHandles(), 0u);
+}
+
+// As Wine's driver does: the reset returns one block per round and goes on while any is queued,
+// so a block given back from the callback comes back again, and the reset ends only once the
+// callback keeps what it gets.
+TEST(MidiVirtualDevices, AResetGoesOnWhileABlockIsQueuedAndEndsWhenTheCallbackKeepsThem) {
+  CMidiHarness h;
+  h.m_driver.AddInDevice("A");
+  CCallbackLog log;
+  HMIDIIN hIn = nullptr;
+  ASSERT_EQ(midiInOpen(&hIn, 0, ProcArg(), LogArg(log), CALLBACK_FUNCTION), MMSYSERR_NOERROR);
+  CBlock aBlocks[2];
+  for (CBlock& b : aBlocks) {
+    ASSERT_EQ(midiInPrepareHeader(hIn, &b.hdr, sizeof(MIDIHDR)), MMSYSERR_NOERROR);
+    ASSERT_EQ(midiInAddBuffer(hIn, &b.hdr, sizeof(MIDIHDR)), MMSYSERR_NOERROR);
+  }
+  log.hGiveBack = hIn;
+  log.nGiveBacksLeft = 3;
+  ASSERT_EQ(midiInReset(hIn), MMSYSERR_NOERROR);
+  EXPECT_EQ(log.Count(MIM_LONGDATA), 5u);  // two queued, three given back
+  std::vector<DWORD_PTR> aOrder;
+  for (const auto& e : log.aEntries) {
+    if (e.wMsg == MIM_LONGDATA) aOrder.push_back(e.dwParam1);
+  }
+  const auto A = reinterpret_cast<DWORD_PTR>(&aBlocks[0].hdr);
+  const auto B = reinterpret_cast<DWORD_PTR>(&aBlocks[1].hdr);
+  EXPECT_EQ(aOrder, (std::vector<DWORD_PTR>{A, B, A, B, A}));
+  EXPECT_EQ(h.m_driver.QueuedInBlocks(0), 0u);
+  EXPECT_EQ(midiInClose(hIn), MMSYSERR_NOERROR);
 }
 
 TEST(MidiVirtualDevices, DeliveredBytesFillTheQueuedBlocksInOrder) {
@@ -592,7 +623,6 @@ TEST(MidiInstrumentLink, TheHostedInstrumentAnswersAnInquiryOnItsInputDevice) {
   EXPECT_EQ(aReply.front(), 0xF0);
   EXPECT_EQ(aReply.back(), 0xF7);
   EXPECT_NE(std::string(aReply.begin(), aReply.end()).find("VELDA"), std::string::npos);
-  ASSERT_EQ(midiInReset(hIn), MMSYSERR_NOERROR);
   log.hGiveBack = nullptr;
   ASSERT_EQ(midiInReset(hIn), MMSYSERR_NOERROR);
   EXPECT_EQ(midiInClose(hIn), MMSYSERR_NOERROR);

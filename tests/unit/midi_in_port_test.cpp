@@ -136,6 +136,19 @@ TEST_F(MidiInPortTest, ResizingStopsInputFirstEvenToAnEmptyQueue) {
   EXPECT_FALSE(m_pPort->ResizeQueue(-1));
 }
 
+// The driver returns one block per round while any is queued (as Wine's does): the port keeps
+// them until the reset has returned, then gives all three back, and input goes on.
+TEST_F(MidiInPortTest, AResetReturningOneBlockPerRoundEndsAndTheBlocksGoBackAfterIt) {
+  ASSERT_TRUE(m_pPort->ResizeQueue(static_cast<int>(MIDI_IN_QUEUE_SIZE)));
+  EXPECT_EQ(h.m_log.Count("midiInReset"), 1u);
+  EXPECT_EQ(h.m_log.Count("midiInAddBuffer"), 3u);
+  EXPECT_EQ(h.m_driver.QueuedInBlocks(m_nDev), 3u);
+  const std::vector<BYTE> aMsg = SysEx(2500, 4);
+  h.m_driver.InjectBytes(m_nDev, aMsg);
+  h.Settle();
+  EXPECT_EQ(Drain(*m_pPort), AsInts(aMsg));
+}
+
 // ------------------------------------------------------------------------------------------
 // Opening
 

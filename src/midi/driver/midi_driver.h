@@ -120,7 +120,8 @@ class CMidiDriver {
   virtual MMRESULT InStart(HMIDIIN hMidiIn) = 0;
   virtual MMRESULT InStop(HMIDIIN hMidiIn) = 0;
   // Stops input and returns every queued block, marked done, through the callback before
-  // returning.
+  // returning. A driver may return one block per round and go on while any is queued, so a block
+  // given back to it during the reset comes back again: the callback keeps them.
   virtual MMRESULT InReset(HMIDIIN hMidiIn) = 0;
   virtual MMRESULT InClose(HMIDIIN hMidiIn) = 0;
   virtual MMRESULT InPrepareHeader(HMIDIIN hMidiIn, MIDIHDR* pHdr, UINT cbHdr) = 0;

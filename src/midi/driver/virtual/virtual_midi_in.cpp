@@ -241,28 +241,38 @@ MMRESULT CVirtualMidiDriver::InStop(HMIDIIN hMidiIn) {
 }
 
 MMRESULT CVirtualMidiDriver::InReset(HMIDIIN hMidiIn) {
-  std::vector<CCall> aCalls;
   {
     std::unique_lock<std::mutex> lock(m_mx);
     if (const MMRESULT nResult = StopInput(lock, hMidiIn); nResult != MMSYSERR_NOERROR) {
       return nResult;
     }
-    CInHandle* pH = FindIn(hMidiIn);
-    if (pH == nullptr) {
-      return MMSYSERR_INVALHANDLE;
-    }
-    for (MIDIHDR* pHdr : pH->aQueue) {
+  }
+  // As a real driver may: one block returned per round, and another round while any is queued,
+  // so a block given back during the reset comes back again.
+  for (;;) {
+    CCall call;
+    {
+      std::unique_lock<std::mutex> lock(m_mx);
+      CInHandle* pH = FindIn(hMidiIn);
+      if (pH == nullptr) {
+        return MMSYSERR_INVALHANDLE;
+      }
+      if (pH->aQueue.empty()) {
+        return MMSYSERR_NOERROR;
+      }
+      MIDIHDR* pHdr = pH->aQueue.front();
+      pH->aQueue.pop_front();
       pHdr->dwBytesRecorded = 0;
       MarkDone(*pHdr);
-      aCalls.push_back(CCall{pH->pfnCallback, hMidiIn, pH->dwInstance, MIM_LONGDATA, reinterpret_cast<DWORD_PTR>(pHdr),
-                             static_cast<DWORD_PTR>(m_scheduler.Now() - pH->nStartTime)});
+      call = CCall{pH->pfnCallback,
+                   hMidiIn,
+                   pH->dwInstance,
+                   MIM_LONGDATA,
+                   reinterpret_cast<DWORD_PTR>(pHdr),
+                   static_cast<DWORD_PTR>(m_scheduler.Now() - pH->nStartTime)};
     }
-    pH->aQueue.clear();
-  }
-  for (const CCall& call : aCalls) {
     Invoke(call);
   }
-  return MMSYSERR_NOERROR;
 }
 
 MMRESULT CVirtualMidiDriver::InClose(HMIDIIN hMidiIn) {
