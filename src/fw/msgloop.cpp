@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <thread>
 
-#include "fw/trace.h"
 #include "fw/wnd.h"
 
 namespace fw {
@@ -37,7 +36,7 @@ void CMsgLoop::ScheduleAt(std::uint64_t nTimeMs, std::function<void()> fn) {
     std::lock_guard<std::mutex> lock(m_mx);
     m_events.Add(nTimeMs, std::move(fn));
   }
-  m_wake.Raise();
+  m_cv.notify_all();
 }
 
 HWND CMsgLoop::RegisterWindow(CWnd* pWnd) {
@@ -62,19 +61,11 @@ BOOL CMsgLoop::Post(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (hWnd == 0) {
     return FALSE;
   }
-  const CMsg msg{hWnd, message, wParam, lParam};
-  if (t_pCurrent == this) {
-    m_posted.PushAllocated(msg);
-  } else if (m_posted.PushFixed(msg)) {
-    m_bRefusing.store(false, std::memory_order_relaxed);
-  } else {
-    m_nRefusedPosts.fetch_add(1);
-    if (!m_bRefusing.exchange(true)) {
-      velda::TraceNoteLater("The installer's message queue is full: a message from another thread was lost");
-    }
-    return FALSE;
+  {
+    std::lock_guard<std::mutex> lock(m_mx);
+    m_posted.push_back(CMsg{hWnd, message, wParam, lParam});
   }
-  m_wake.Raise();
+  m_cv.notify_all();
   return TRUE;
 }
 
@@ -83,7 +74,7 @@ void CMsgLoop::PostInput(const CInputEvent& ev) {
     std::lock_guard<std::mutex> lock(m_mx);
     m_input.push_back(ev);
   }
-  m_wake.Raise();
+  m_cv.notify_all();
 }
 
 void CMsgLoop::SetTimer(HWND hWnd, UINT_PTR nId, UINT nElapseMs) {
@@ -192,11 +183,13 @@ bool CMsgLoop::PumpOne() {
     CMsg msg{};
     CInputEvent ev;
     EReady eReady = EReady::None;
-    if (m_posted.Pop(msg)) {
-      eReady = EReady::Message;
-    } else {
+    {
       std::lock_guard<std::mutex> lock(m_mx);
-      if (!m_input.empty()) {
+      if (!m_posted.empty()) {
+        msg = m_posted.front();
+        m_posted.pop_front();
+        eReady = EReady::Message;
+      } else if (!m_input.empty()) {
         ev = m_input.front();
         m_input.pop_front();
         eReady = EReady::Input;
@@ -231,12 +224,9 @@ bool CMsgLoop::PumpOne() {
       if (m_bAborted.load()) {
         return false;
       }
-      if (Now() != nBefore || !m_posted.Empty()) {
-        continue;  // the hook moved the clock or something arrived: look again
-      }
       std::lock_guard<std::mutex> lock(m_mx);
-      if (!m_input.empty() || m_events.NextTime() != nNextEvent) {
-        continue;
+      if (Now() != nBefore || !m_posted.empty() || !m_input.empty() || m_events.NextTime() != nNextEvent) {
+        continue;  // the hook moved the clock or something arrived: look again
       }
     }
     if (m_eClock == EClock::Virtual) {
@@ -247,23 +237,14 @@ bool CMsgLoop::PumpOne() {
       AdvanceTo(nNext);
       continue;
     }
-    // Whatever arrives after this look raises the signal, so the wait returns at once.
-    if (!m_posted.Empty()) {
+    std::unique_lock<std::mutex> lock(m_mx);
+    if (!m_posted.empty() || !m_input.empty() || m_events.NextTime() != nNextEvent) {
       continue;
     }
-    {
-      std::lock_guard<std::mutex> lock(m_mx);
-      if (!m_input.empty() || m_events.NextTime() != nNextEvent) {
-        continue;
-      }
-    }
     if (nNext == kNever) {
-      m_wake.Wait(-1);
+      m_cv.wait(lock);
     } else {
-      // Rounded up, so that the wait never ends before the timer or event is due.
-      const auto tLeft = std::chrono::ceil<std::chrono::milliseconds>(m_tStart + std::chrono::milliseconds(nNext) -
-                                                                      std::chrono::steady_clock::now());
-      m_wake.Wait(tLeft.count() > 0 ? static_cast<std::int64_t>(tLeft.count()) : 0);
+      m_cv.wait_until(lock, m_tStart + std::chrono::milliseconds(nNext));
     }
   }
 }
@@ -279,7 +260,7 @@ bool CMsgLoop::RunModal(const std::function<bool()>& fnDone) {
 
 void CMsgLoop::Abort() {
   m_bAborted.store(true);
-  m_wake.Raise();
+  m_cv.notify_all();
 }
 
 int CMsgLoop::MessageBox(HWND hOwner, const CString& strText, const CString& strCaption, UINT uType) {

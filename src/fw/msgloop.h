@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -19,11 +20,9 @@
 #include <vector>
 
 #include "fw/event_queue.h"
-#include "fw/post_queue.h"
 #include "fw/scheduler.h"
 #include "fw/types.h"
 #include "fw/view.h"
-#include "fw/wake_signal.h"
 
 namespace fw {
 
@@ -33,10 +32,6 @@ class CMsgLoop : public CScheduler {
  public:
   enum class EClock { Real, Virtual };
   static constexpr std::uint64_t kNever = CTimedEventQueue::kNever;
-  // Messages other threads may have posted and not yet seen dispatched. Like a thread's queue on
-  // Windows, a full one refuses the post (Post returns FALSE): the message is lost, and the loss
-  // is noted in the trace once per run of refused posts.
-  static constexpr std::size_t kForeignPostLimit = 4096;
 
   explicit CMsgLoop(EClock eClock = EClock::Real);
   ~CMsgLoop() override;
@@ -60,13 +55,9 @@ class CMsgLoop : public CScheduler {
   void UnregisterWindow(HWND hWnd);
   CWnd* FromHandle(HWND hWnd) const;
 
-  // Posts a message to a window; any thread. FALSE when hWnd is 0, or when posted from another
-  // thread while kForeignPostLimit of such posts wait. From another thread it neither allocates
-  // nor waits (the MIDI driver's callback posts). A message whose window is gone when its turn
-  // comes is dropped.
+  // Posts a message to a window; any thread. FALSE when hWnd is 0. A message whose window is
+  // gone when its turn comes is dropped.
   BOOL Post(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
-  // Posts refused so far because the limit was reached.
-  std::uint64_t RefusedPosts() const { return m_nRefusedPosts.load(); }
   // The user's input; any thread.
   void PostInput(const CInputEvent& ev);
 
@@ -134,12 +125,9 @@ class CMsgLoop : public CScheduler {
   const std::chrono::steady_clock::time_point m_tStart;
   std::atomic<std::uint64_t> m_nVirtualNow{0};
 
-  CPostQueue<CMsg> m_posted{kForeignPostLimit};  // popped on the loop's thread only
-  std::atomic<std::uint64_t> m_nRefusedPosts{0};
-  std::atomic<bool> m_bRefusing{false};  // the last foreign post was refused
-  CWakeSignal m_wake;                    // raised by every post, input, event and Abort
-
-  mutable std::mutex m_mx;  // the input and the device events
+  mutable std::mutex m_mx;
+  std::condition_variable m_cv;
+  std::deque<CMsg> m_posted;
   std::deque<CInputEvent> m_input;
   CTimedEventQueue m_events;
 
