@@ -135,7 +135,7 @@ TEST(Installation, CompletesThroughABridgeThatSplitsRepliesAndLetsRealTimeBytesI
   CPackage pkg;
   CTestRig rig;
   std::size_t nSplit = 0;
-  rig.InstrumentLink().SetDeliveryShape([&nSplit](V a) {
+  rig.InstrumentLink().SetDeliveryShape([&nSplit](const V& a) {
     std::vector<V> aParts;
     for (std::size_t n = 0; n < a.size(); n += kPart) {
       if (n != 0) aParts.push_back({0xF8});
