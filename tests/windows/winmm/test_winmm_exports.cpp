@@ -5,6 +5,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "midi/driver/midi_driver.h"
 #include "test_winmm_host.h"
@@ -46,9 +47,18 @@ std::map<HANDLE, CCallback> g_outCallbacks;
 
 velda::CMidiDriver& Driver() { return velda::testwinmm::HostDriver(); }
 
+std::vector<std::unique_ptr<velda::MIDIHDR>> g_retired;  // may still be queued on a dead handle
+
+// As the system does, a header's state lives in the header itself: one not marked prepared is a
+// new one, even at the address of an earlier one (whose shadow the driver may still hold).
 velda::MIDIHDR* ShadowOf(CSysHdr* p, bool bMake) {
   std::lock_guard<std::mutex> lock(g_mx);
   auto it = g_shadows.find(p);
+  if (it != g_shadows.end() && bMake && (p->dwFlags & 0x2) == 0) {  // MHDR_PREPARED
+    g_retired.push_back(std::move(it->second));
+    g_shadows.erase(it);
+    it = g_shadows.end();
+  }
   if (it == g_shadows.end()) {
     if (!bMake) return nullptr;
     it = g_shadows.emplace(p, std::make_unique<velda::MIDIHDR>()).first;

@@ -156,6 +156,73 @@ TEST(WinmmDriver, ABlockLeftQueuedOnAVanishedDeviceQueuesAfreshOnTheNextHandle) 
   EXPECT_EQ(driver.InClose(hIn2), MMSYSERR_NOERROR);
 }
 
+// A port gives every returned block back from the callback: prepared again on its own handle, it
+// must keep its system header, so that replies cost no memory and the callback no allocation.
+struct CGiveBack {
+  CWinmmMidiDriver* pDriver = nullptr;
+  std::atomic<HMIDIIN> hIn{nullptr};
+  std::atomic<int> nReplies{0};
+  std::atomic<int> nGiveBacksLeft{-1};  // -1: always; a reset returns blocks while any is queued
+  std::atomic<int> nEmpty{0};
+};
+
+void OnInGiveBack(HMIDIIN /*h*/, UINT wMsg, DWORD_PTR dwInstance, DWORD_PTR dwParam1, DWORD_PTR /*dwParam2*/) {
+  auto* pGb = reinterpret_cast<CGiveBack*>(dwInstance);
+  if (wMsg != MIM_LONGDATA) return;
+  auto* pHdr = reinterpret_cast<MIDIHDR*>(dwParam1);
+  (pHdr->dwBytesRecorded != 0 ? pGb->nReplies : pGb->nEmpty).fetch_add(1);
+  if (pGb->nGiveBacksLeft.load() == 0) return;
+  if (pGb->nGiveBacksLeft.load() > 0) pGb->nGiveBacksLeft.fetch_sub(1);
+  pGb->pDriver->InPrepareHeader(pGb->hIn.load(), pHdr, sizeof *pHdr);
+  pGb->pDriver->InAddBuffer(pGb->hIn.load(), pHdr, sizeof *pHdr);
+}
+
+TEST(WinmmDriver, ABlockGivenBackFromTheCallbackKeepsItsSystemHeaderReplyAfterReply) {
+  CWinmmMidiDriver driver;
+  const int nIn = FindDevice(driver, true, "HALVEN USB IN 0-1");
+  const int nOut = FindDevice(driver, false, "HALVEN USB OUT 0-1");
+  ASSERT_GE(nIn, 0);
+  ASSERT_GE(nOut, 0);
+  CGiveBack gb;
+  gb.pDriver = &driver;
+  HMIDIIN hIn = nullptr;
+  ASSERT_EQ(driver.InOpen(&hIn, static_cast<UINT>(nIn), reinterpret_cast<DWORD_PTR>(&OnInGiveBack),
+                          reinterpret_cast<DWORD_PTR>(&gb), CALLBACK_FUNCTION),
+            MMSYSERR_NOERROR);
+  gb.hIn.store(hIn);
+  std::vector<char> aInData(64, '\0');
+  MIDIHDR inHdr;
+  inHdr.lpData = aInData.data();
+  inHdr.dwBufferLength = static_cast<DWORD>(aInData.size());
+  ASSERT_EQ(driver.InPrepareHeader(hIn, &inHdr, sizeof inHdr), MMSYSERR_NOERROR);
+  ASSERT_EQ(driver.InAddBuffer(hIn, &inHdr, sizeof inHdr), MMSYSERR_NOERROR);
+  ASSERT_EQ(driver.InStart(hIn), MMSYSERR_NOERROR);
+  HMIDIOUT hOut = nullptr;
+  ASSERT_EQ(driver.OutOpen(&hOut, static_cast<UINT>(nOut), 0, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
+  char aInquiry[] = {'\xF0', '\x43', '\x50', '\x03', '\x00', '\x00', '\x02', '\xF7'};
+  MIDIHDR outHdr;
+  outHdr.lpData = aInquiry;
+  outHdr.dwBufferLength = sizeof aInquiry;
+  ASSERT_EQ(driver.OutPrepareHeader(hOut, &outHdr, sizeof outHdr), MMSYSERR_NOERROR);
+  const std::size_t nHeaders = driver.SystemHeaderCount();
+  EXPECT_EQ(nHeaders, 2u);
+  for (int i = 1; i <= 6; ++i) {
+    ASSERT_EQ(driver.OutLongMsg(hOut, &outHdr, sizeof outHdr), MMSYSERR_NOERROR);
+    ASSERT_TRUE(WaitFor([&gb, i] { return gb.nReplies.load() == i; })) << "no reply " << i;
+    ASSERT_TRUE(WaitFor([&inHdr] { return (LoadHeaderFlags(inHdr) & MHDR_INQUEUE) != 0; })) << "not queued again";
+    EXPECT_EQ(driver.SystemHeaderCount(), nHeaders) << "after reply " << i;
+  }
+  // The reset returns the block again each time it is given back, as Wine's driver does.
+  gb.nGiveBacksLeft.store(2);
+  EXPECT_EQ(driver.InReset(hIn), MMSYSERR_NOERROR);
+  EXPECT_EQ(gb.nEmpty.load(), 3);
+  EXPECT_EQ(LoadHeaderFlags(inHdr) & (MHDR_DONE | MHDR_INQUEUE), MHDR_DONE);
+  EXPECT_EQ(driver.InUnprepareHeader(hIn, &inHdr, sizeof inHdr), MMSYSERR_NOERROR);
+  EXPECT_EQ(driver.InClose(hIn), MMSYSERR_NOERROR);
+  EXPECT_EQ(driver.OutUnprepareHeader(hOut, &outHdr, sizeof outHdr), MMSYSERR_NOERROR);
+  EXPECT_EQ(driver.OutClose(hOut), MMSYSERR_NOERROR);
+}
+
 // The winmm.dll here refuses messages over 2048 bytes (VELDA_TEST_INSTRUMENT, set for this test
 // program), as some Windows MIDI stacks do; a full data packet is 2821 bytes.
 TEST(WinmmDriver, RefusedLongMessageIsTracedWithItsSizeAndTheSystemsReason) {

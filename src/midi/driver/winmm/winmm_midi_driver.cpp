@@ -1,7 +1,9 @@
 #include "midi/driver/winmm/winmm_midi_driver.h"
 
+#include <atomic>
 #include <cstddef>
 #include <string>
+#include <thread>
 
 #include "fw/trace.h"
 // After the project's headers: <windows.h> defines macros that clash with the layer's names.
@@ -20,7 +22,12 @@ static_assert(sizeof(velda::MIDIOUTCAPS) == sizeof(::MIDIOUTCAPSA));
 static_assert(offsetof(velda::MIDIOUTCAPS, szPname) == offsetof(::MIDIOUTCAPSA, szPname));
 
 struct CWinmmMidiDriver::CSystemHeader {
-  ::MIDIHDR hdr{};
+  ::MIDIHDR hdr{};  // first: the system hands back its address
+  // Ours while prepared on a live handle; null after the unprepare or the handle's close.
+  std::atomic<velda::MIDIHDR*> pOurs{nullptr};
+  // Notices being handed on: whoever takes ours away waits until none is.
+  std::atomic<int> nBusy{0};
+  void* hOwner = nullptr;  // the handle it was prepared on
 };
 
 struct CWinmmMidiDriver::CInCallback {
@@ -33,32 +40,58 @@ namespace {
 ::HMIDIIN In(velda::HMIDIIN h) { return reinterpret_cast<::HMIDIIN>(h); }
 ::HMIDIOUT Out(velda::HMIDIOUT h) { return reinterpret_cast<::HMIDIOUT>(h); }
 
-// Ours, for a system header: kept in its dwUser.
-velda::MIDIHDR* OursOf(const ::MIDIHDR* pSys) { return reinterpret_cast<velda::MIDIHDR*>(pSys->dwUser); }
+using CSystemHeader = CWinmmMidiDriver::CSystemHeader;
+
+// The system header beside ours, kept in our reserved field; null before the first prepare.
+CSystemHeader* ShadowOf(const velda::MIDIHDR* pHdr) { return reinterpret_cast<CSystemHeader*>(pHdr->reserved); }
 
 // The system has finished with a block: its count and flags become ours (flags last: they
 // release the block to the port).
-void CopyBack(const ::MIDIHDR* pSys) {
-  velda::MIDIHDR* pOurs = OursOf(pSys);
-  pOurs->dwBytesRecorded = pSys->dwBytesRecorded;
-  StoreHeaderFlags(*pOurs, static_cast<DWORD>(pSys->dwFlags));
+void CopyBack(const ::MIDIHDR& sys, velda::MIDIHDR& ours) {
+  ours.dwBytesRecorded = sys.dwBytesRecorded;
+  StoreHeaderFlags(ours, static_cast<DWORD>(sys.dwFlags));
 }
+
+// Takes ours away from a system header; a notice being handed on is let finish first.
+void Disown(CSystemHeader& sh) {
+  sh.pOurs.store(nullptr);
+  while (sh.nBusy.load() != 0) std::this_thread::yield();
+}
+
+// A done notice: the header of ours it stands for (counted busy until Release), or null for a late
+// notice whose header is gone.
+velda::MIDIHDR* Claim(CSystemHeader& sh) {
+  sh.nBusy.fetch_add(1);
+  velda::MIDIHDR* pOurs = sh.pOurs.load();
+  if (pOurs == nullptr) sh.nBusy.fetch_sub(1);
+  return pOurs;
+}
+void Release(CSystemHeader& sh) { sh.nBusy.fetch_sub(1); }
 
 void CALLBACK OnSystemIn(::HMIDIIN hIn, UINT wMsg, DWORD_PTR dwInstance, DWORD_PTR dwParam1, DWORD_PTR dwParam2) {
   const auto* pCb = reinterpret_cast<const CWinmmMidiDriver::CInCallback*>(dwInstance);
+  if (pCb == nullptr || pCb->pfn == nullptr) return;
   if ((wMsg == MIM_LONGDATA || wMsg == MIM_LONGERROR) && dwParam1 != 0) {
-    const auto* pSys = reinterpret_cast<const ::MIDIHDR*>(dwParam1);
-    CopyBack(pSys);
-    dwParam1 = reinterpret_cast<DWORD_PTR>(OursOf(pSys));
+    auto* pSh = reinterpret_cast<CSystemHeader*>(dwParam1);
+    velda::MIDIHDR* pOurs = Claim(*pSh);
+    if (pOurs == nullptr) return;
+    CopyBack(pSh->hdr, *pOurs);
+    pCb->pfn(reinterpret_cast<velda::HMIDIIN>(hIn), wMsg, pCb->dwInstance, reinterpret_cast<DWORD_PTR>(pOurs),
+             dwParam2);
+    Release(*pSh);
+    return;
   }
-  if (pCb != nullptr && pCb->pfn != nullptr) {
-    pCb->pfn(reinterpret_cast<velda::HMIDIIN>(hIn), wMsg, pCb->dwInstance, dwParam1, dwParam2);
-  }
+  pCb->pfn(reinterpret_cast<velda::HMIDIIN>(hIn), wMsg, pCb->dwInstance, dwParam1, dwParam2);
 }
 
 void CALLBACK OnSystemOut(::HMIDIOUT /*hOut*/, UINT wMsg, DWORD_PTR /*dwInstance*/, DWORD_PTR dwParam1,
                           DWORD_PTR /*dwParam2*/) {
-  if (wMsg == MOM_DONE && dwParam1 != 0) CopyBack(reinterpret_cast<const ::MIDIHDR*>(dwParam1));
+  if (wMsg != MOM_DONE || dwParam1 == 0) return;
+  auto* pSh = reinterpret_cast<CSystemHeader*>(dwParam1);
+  velda::MIDIHDR* pOurs = Claim(*pSh);
+  if (pOurs == nullptr) return;
+  CopyBack(pSh->hdr, *pOurs);
+  Release(*pSh);
 }
 
 // The system's words for a result, from midiInGetErrorTextA or midiOutGetErrorTextA.
@@ -81,29 +114,45 @@ MMRESULT TracedIn(const char* pszCall, MMRESULT r) {
 CWinmmMidiDriver::CWinmmMidiDriver() = default;
 CWinmmMidiDriver::~CWinmmMidiDriver() = default;
 
-CWinmmMidiDriver::CSystemHeader* CWinmmMidiDriver::Shadow(MIDIHDR* pHdr) {
-  std::lock_guard<std::mutex> lock(m_mx);
-  auto it = m_shadows.find(pHdr);
-  return it != m_shadows.end() ? it->second.get() : nullptr;
-}
-
-CWinmmMidiDriver::CSystemHeader* CWinmmMidiDriver::MakeShadow(MIDIHDR* pHdr) {
-  std::lock_guard<std::mutex> lock(m_mx);
-  std::unique_ptr<CSystemHeader>& p = m_shadows[pHdr];
+CWinmmMidiDriver::CSystemHeader* CWinmmMidiDriver::MakeShadow(MIDIHDR* pHdr, void* hOwner) {
   // A system header left from a handle that died before its unprepare (the device went away) may
-  // still be in that handle's queue: it is kept, never reused, and this life gets a new one.
-  if (p != nullptr) m_retired.push_back(std::move(p));
-  p = std::make_unique<CSystemHeader>();
+  // still be in that handle's queue: it is never reused, and this life gets a new one.
+  auto p = std::make_unique<CSystemHeader>();
   p->hdr.lpData = pHdr->lpData;
   p->hdr.dwBufferLength = pHdr->dwBufferLength;
   p->hdr.dwUser = reinterpret_cast<DWORD_PTR>(pHdr);
-  return p.get();
+  p->hOwner = hOwner;
+  p->pOurs.store(pHdr);
+  CSystemHeader* pRaw = p.get();
+  {
+    std::lock_guard<std::mutex> lock(m_mx);
+    m_aShadows.push_back(std::move(p));
+  }
+  pHdr->reserved = reinterpret_cast<DWORD_PTR>(pRaw);
+  return pRaw;
 }
 
-void CWinmmMidiDriver::DropShadow(MIDIHDR* pHdr) {
+void CWinmmMidiDriver::DisownShadows(void* hOwner) {
   std::lock_guard<std::mutex> lock(m_mx);
-  m_shadows.erase(pHdr);
+  for (const auto& p : m_aShadows) {
+    if (p->hOwner == hOwner) Disown(*p);
+  }
 }
+
+std::size_t CWinmmMidiDriver::SystemHeaderCount() {
+  std::lock_guard<std::mutex> lock(m_mx);
+  return m_aShadows.size();
+}
+
+namespace {
+
+// The system header of ours when it is prepared on this handle, else null.
+CSystemHeader* LiveShadow(MIDIHDR* pHdr, void* hOwner) {
+  CSystemHeader* p = pHdr != nullptr ? ShadowOf(pHdr) : nullptr;
+  return p != nullptr && p->hOwner == hOwner && p->pOurs.load() == pHdr ? p : nullptr;
+}
+
+}  // namespace
 
 UINT CWinmmMidiDriver::InGetNumDevs() { return ::midiInGetNumDevs(); }
 
@@ -145,29 +194,33 @@ MMRESULT CWinmmMidiDriver::InClose(HMIDIIN hMidiIn) {
       m_inCallbacks.erase(it);
     }
   }
+  if (r == MMSYSERR_NOERROR) DisownShadows(hMidiIn);
   return r;
 }
 
 MMRESULT CWinmmMidiDriver::InPrepareHeader(HMIDIIN hMidiIn, MIDIHDR* pHdr, UINT /*cbHdr*/) {
   if (pHdr == nullptr) return MMSYSERR_INVALPARAM;
-  CSystemHeader* p = MakeShadow(pHdr);
+  CSystemHeader* p = LiveShadow(pHdr, hMidiIn);
+  // Prepared already, as a block given back from the callback is: nothing to do, as for the system.
+  if (p != nullptr && (p->hdr.dwFlags & MHDR_PREPARED) != 0) return MMSYSERR_NOERROR;
+  if (p == nullptr) p = MakeShadow(pHdr, hMidiIn);
   const MMRESULT r = TracedIn("midiInPrepareHeader", ::midiInPrepareHeader(In(hMidiIn), &p->hdr, sizeof(::MIDIHDR)));
   StoreHeaderFlags(*pHdr, static_cast<DWORD>(p->hdr.dwFlags));
   return r;
 }
 
 MMRESULT CWinmmMidiDriver::InUnprepareHeader(HMIDIIN hMidiIn, MIDIHDR* pHdr, UINT /*cbHdr*/) {
-  CSystemHeader* p = pHdr != nullptr ? Shadow(pHdr) : nullptr;
+  CSystemHeader* p = LiveShadow(pHdr, hMidiIn);
   if (p == nullptr) return MMSYSERR_INVALPARAM;
   const MMRESULT r =
       TracedIn("midiInUnprepareHeader", ::midiInUnprepareHeader(In(hMidiIn), &p->hdr, sizeof(::MIDIHDR)));
   StoreHeaderFlags(*pHdr, static_cast<DWORD>(p->hdr.dwFlags));
-  if (r == MMSYSERR_NOERROR) DropShadow(pHdr);
+  if (r == MMSYSERR_NOERROR) Disown(*p);
   return r;
 }
 
 MMRESULT CWinmmMidiDriver::InAddBuffer(HMIDIIN hMidiIn, MIDIHDR* pHdr, UINT /*cbHdr*/) {
-  CSystemHeader* p = pHdr != nullptr ? Shadow(pHdr) : nullptr;
+  CSystemHeader* p = LiveShadow(pHdr, hMidiIn);
   if (p == nullptr) return MIDIERR_UNPREPARED;
   p->hdr.dwBufferLength = pHdr->dwBufferLength;
   p->hdr.dwBytesRecorded = 0;
@@ -196,23 +249,24 @@ MMRESULT CWinmmMidiDriver::OutOpen(HMIDIOUT* phMidiOut, UINT uDeviceId, DWORD_PT
 
 MMRESULT CWinmmMidiDriver::OutPrepareHeader(HMIDIOUT hMidiOut, MIDIHDR* pHdr, UINT /*cbHdr*/) {
   if (pHdr == nullptr) return MMSYSERR_INVALPARAM;
-  CSystemHeader* p = MakeShadow(pHdr);
+  CSystemHeader* p = LiveShadow(pHdr, hMidiOut);
+  if (p == nullptr) p = MakeShadow(pHdr, hMidiOut);
   const MMRESULT r = ::midiOutPrepareHeader(Out(hMidiOut), &p->hdr, sizeof(::MIDIHDR));
   StoreHeaderFlags(*pHdr, static_cast<DWORD>(p->hdr.dwFlags));
   return r;
 }
 
 MMRESULT CWinmmMidiDriver::OutUnprepareHeader(HMIDIOUT hMidiOut, MIDIHDR* pHdr, UINT /*cbHdr*/) {
-  CSystemHeader* p = pHdr != nullptr ? Shadow(pHdr) : nullptr;
+  CSystemHeader* p = LiveShadow(pHdr, hMidiOut);
   if (p == nullptr) return MMSYSERR_INVALPARAM;
   const MMRESULT r = ::midiOutUnprepareHeader(Out(hMidiOut), &p->hdr, sizeof(::MIDIHDR));
   StoreHeaderFlags(*pHdr, static_cast<DWORD>(p->hdr.dwFlags));
-  if (r == MMSYSERR_NOERROR) DropShadow(pHdr);
+  if (r == MMSYSERR_NOERROR) Disown(*p);
   return r;
 }
 
 MMRESULT CWinmmMidiDriver::OutLongMsg(HMIDIOUT hMidiOut, MIDIHDR* pHdr, UINT /*cbHdr*/) {
-  CSystemHeader* p = pHdr != nullptr ? Shadow(pHdr) : nullptr;
+  CSystemHeader* p = LiveShadow(pHdr, hMidiOut);
   if (p == nullptr) return MIDIERR_UNPREPARED;
   p->hdr.lpData = pHdr->lpData;
   p->hdr.dwBufferLength = pHdr->dwBufferLength;
@@ -230,6 +284,10 @@ MMRESULT CWinmmMidiDriver::OutLongMsg(HMIDIOUT hMidiOut, MIDIHDR* pHdr, UINT /*c
 }
 
 MMRESULT CWinmmMidiDriver::OutReset(HMIDIOUT hMidiOut) { return ::midiOutReset(Out(hMidiOut)); }
-MMRESULT CWinmmMidiDriver::OutClose(HMIDIOUT hMidiOut) { return ::midiOutClose(Out(hMidiOut)); }
+MMRESULT CWinmmMidiDriver::OutClose(HMIDIOUT hMidiOut) {
+  const MMRESULT r = ::midiOutClose(Out(hMidiOut));
+  if (r == MMSYSERR_NOERROR) DisownShadows(hMidiOut);
+  return r;
+}
 
 }  // namespace velda

@@ -1,12 +1,17 @@
 // The Windows multimedia MIDI API behind the driver layer, passed through: device capabilities,
 // opening with the input callback, long-message headers, the mapper. The system's MIDIHDR is
-// byte-packed, so each of the layer's headers has a system header beside it for its life between
-// prepare and unprepare (same data block); the system's flags and byte counts are copied back
-// before the port's callback runs, and an output header is marked done when the system says so.
+// byte-packed, so each of the layer's headers has a system header beside it (same data block),
+// found through the layer header's reserved field; the system's flags and byte counts are copied
+// back before the port's callback runs, and an output header is marked done when the system says
+// so. A header prepared again on the handle it is prepared on keeps its system header, so giving a
+// block back from the callback allocates nothing and takes no lock. System headers are never freed
+// while the driver lives: the system's notification thread may still hold a done notice for one
+// after its unprepare or its handle's close, and such a late notice is dropped.
 // A refused long message gets a line in the trace, since the port then stays silent until it is
 // reopened.
 #pragma once
 
+#include <cstddef>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -45,17 +50,19 @@ class CWinmmMidiDriver : public CMidiDriver {
   MMRESULT OutReset(HMIDIOUT hMidiOut) override;
   MMRESULT OutClose(HMIDIOUT hMidiOut) override;
 
+  // How many system headers were made so far (each prepare on a new handle makes one).
+  std::size_t SystemHeaderCount();
+
   struct CSystemHeader;  // the system's header beside one of ours
   struct CInCallback;    // the port's callback and instance
 
  private:
-  CSystemHeader* Shadow(MIDIHDR* pHdr);
-  CSystemHeader* MakeShadow(MIDIHDR* pHdr);
-  void DropShadow(MIDIHDR* pHdr);
+  CSystemHeader* MakeShadow(MIDIHDR* pHdr, void* hOwner);
+  // A handle closed: a late notice for any of its headers finds no header of ours.
+  void DisownShadows(void* hOwner);
 
   std::mutex m_mx;
-  std::map<MIDIHDR*, std::unique_ptr<CSystemHeader>> m_shadows;
-  std::vector<std::unique_ptr<CSystemHeader>> m_retired;  // may still be held by a dead handle
+  std::vector<std::unique_ptr<CSystemHeader>> m_aShadows;
   std::map<HMIDIIN, std::unique_ptr<CInCallback>> m_inCallbacks;
 };
 
