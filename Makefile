@@ -1,5 +1,5 @@
 # The two commands of the project. Each does its own set-up on a fresh Debian 12 machine.
-.PHONY: test test-windows windows-tests demo deps build lint clean fuzz soak
+.PHONY: web web-tests test test-windows windows-tests demo deps build lint clean fuzz soak
 
 JOBS ?= 2
 # The tests that run threads: ThreadSanitizer builds and runs these alone.
@@ -53,6 +53,16 @@ windows-tests:
 	cmake --preset windows
 	cmake --build --preset windows -j $(JOBS) --target $(WINDOWS_TARGETS)
 	tests/windows/with_wine ctest --preset windows
+
+# The browser edition (emscripten): the static site build/web/site.
+web:
+	cmake --preset web
+	cmake --build --preset web -j $(JOBS) --target velda-web
+
+# Its tests in headless Chromium (label web), against the native build's velda-installer.
+web-tests: web
+	cmake --build --preset default -j $(JOBS) --target velda-installer velda-sample
+	ctest --preset web
 
 # Format and static checks alone (make test runs them too).
 lint: build

@@ -1,8 +1,7 @@
 #include "fw/msgloop.h"
 
 #include <algorithm>
-#include <thread>
-
+#include "fw/loop_wait.h"
 #include "fw/wnd.h"
 
 namespace fw {
@@ -88,11 +87,23 @@ bool CMsgLoop::IsTimerRunning(HWND hWnd, UINT_PTR nId) const { return m_timers.c
 std::size_t CMsgLoop::TimerCount() const { return m_timers.size(); }
 
 void CMsgLoop::Sleep(UINT nMs) {
-  if (m_eClock == EClock::Real) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(nMs));
-    return;
-  }
   const std::uint64_t nTarget = Now() + nMs;
+  if (m_eClock == EClock::Real) {
+    // Device events scheduled on this loop (where no device thread runs them) still come in time
+    // order while the installer sleeps, as they would from a device thread.
+    for (;;) {
+      RunDueEvents(Now());
+      const std::uint64_t nNow = Now();
+      if (nNow >= nTarget) return;
+      std::uint64_t nNextEvent = kNever;
+      {
+        std::lock_guard<std::mutex> lock(m_mx);
+        nNextEvent = m_events.NextTime();
+      }
+      if (nNextEvent <= nNow) continue;
+      SleepThread(static_cast<UINT>(std::min(nTarget, nNextEvent) - nNow));
+    }
+  }
   RunDueEvents(nTarget);
   AdvanceTo(nTarget);
 }
@@ -242,9 +253,9 @@ bool CMsgLoop::PumpOne() {
       continue;
     }
     if (nNext == kNever) {
-      m_cv.wait(lock);
+      WaitForWork(lock, m_cv, std::nullopt);
     } else {
-      m_cv.wait_until(lock, m_tStart + std::chrono::milliseconds(nNext));
+      WaitForWork(lock, m_cv, m_tStart + std::chrono::milliseconds(nNext));
     }
   }
 }
@@ -286,7 +297,7 @@ void Sleep(UINT nMs) {
     pLoop->Sleep(nMs);
     return;
   }
-  std::this_thread::sleep_for(std::chrono::milliseconds(nMs));
+  SleepThread(nMs);
 }
 
 DWORD timeGetTime() {

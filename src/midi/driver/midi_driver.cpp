@@ -22,9 +22,6 @@ CKeptMemory& Kept() {
   return *pKept;
 }
 
-// The ports read a header's flags on their own thread while the driver may be finishing it.
-std::atomic_ref<DWORD> FlagsOf(const MIDIHDR& hdr) { return std::atomic_ref<DWORD>(const_cast<DWORD&>(hdr.dwFlags)); }
-
 }  // namespace
 
 void SetMidiDriver(CMidiDriver* pDriver) { g_pDriver.store(pDriver); }
@@ -129,9 +126,12 @@ MMRESULT midiOutClose(HMIDIOUT hMidiOut) {
   return p != nullptr ? p->OutClose(hMidiOut) : MMSYSERR_NODRIVER;
 }
 
-DWORD LoadHeaderFlags(const MIDIHDR& hdr) { return FlagsOf(hdr).load(std::memory_order_acquire); }
+// The ports read a header's flags on their own thread while the driver may be finishing it. The
+// compiler's atomic built-ins rather than std::atomic_ref, which not every standard library the
+// project is built with has (the browser edition's libc++ 14 has none).
+DWORD LoadHeaderFlags(const MIDIHDR& hdr) { return __atomic_load_n(&hdr.dwFlags, __ATOMIC_ACQUIRE); }
 
-void StoreHeaderFlags(MIDIHDR& hdr, DWORD dwFlags) { FlagsOf(hdr).store(dwFlags, std::memory_order_release); }
+void StoreHeaderFlags(MIDIHDR& hdr, DWORD dwFlags) { __atomic_store_n(&hdr.dwFlags, dwFlags, __ATOMIC_RELEASE); }
 
 void KeepForDriver(std::unique_ptr<MIDIHDR> pHdr, std::unique_ptr<BYTE[]> pBuf) {
   CKeptMemory& kept = Kept();
