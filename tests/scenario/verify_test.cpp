@@ -148,6 +148,7 @@ TEST_P(VerifyEdge, TheLastByteOfAReadBackChunkIsCompared) {
   const CEdgeCase& c = GetParam();
   CRigOptions opt;
   opt.instrument.bRestartOnModeOn = false;
+  bool bCut = false;  // outlives the rig: the instrument's thread reads it until the rig is gone
   CTestRig rig(opt);
   rig.App().SetVerify(true);
   rig.SetPackage(MakePackage(TwoDeviceScript(true), {{"main.bin", kMain}, {"sub.bin", kSub}}));
@@ -155,7 +156,6 @@ TEST_P(VerifyEdge, TheLastByteOfAReadBackChunkIsCompared) {
   const V& aEntry = std::string(c.pszEntry) == "main.bin" ? kMain : kSub;
   const std::uint8_t nWant = aEntry[c.nOffset];
   if (c.bShortReply) {
-    bool bCut = false;
     rig.InstrumentLink().SetDeliveryShape([&bCut](V a) {
       std::vector<V> aParts;
       if (!bCut && a.size() > 8 && a[5] == 0x03 && a[6] == 0x41) {
