@@ -1,8 +1,8 @@
 // The rtmidi backend against a JACK peer (run by run-with-jack, which starts a server of the
-// test's own): the device directory, SysEx arriving whole through 1024-byte headers, a reset
-// returning the headers empty, whole long messages out, device changes, and no server.
+// test's own): the device directory, SysEx arriving whole through 1024-byte headers (also when a
+// bridge splits it, with real-time bytes between the parts), a reset returning the headers empty,
+// whole long messages out, device changes, and no server.
 #include <gtest/gtest.h>
-#include <rtmidi/RtMidi.h>
 
 #include <atomic>
 #include <chrono>
@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "midi/driver/rtmidi/jack_client.h"
 #include "midi/driver/rtmidi/library_notes.h"
 #include "midi/driver/rtmidi/rtmidi_midi_driver.h"
 
@@ -45,16 +46,25 @@ std::vector<unsigned char> SysEx(std::size_t n) {
 // The other side: a JACK client with the instrument's two ports.
 class CPeer {
  public:
-  CPeer() : m_in(RtMidi::UNIX_JACK, "velda-peer"), m_out(RtMidi::UNIX_JACK, "velda-peer") {
-    m_in.ignoreTypes(false, true, true);
-    m_in.setCallback(&CPeer::OnMessage, this);
-    m_in.openVirtualPort(kPeerWrite);
-    m_out.openVirtualPort(kPeerRead);
+  CPeer() : m_pClient(CJackClient::Open("velda-peer")) {
+    if (m_pClient == nullptr) return;
+    m_pIn = m_pClient->OpenInput(kPeerWrite, "", &CPeer::OnBytes, this);
+    m_pOut = m_pClient->OpenOutput(kPeerRead, "");
   }
-  void Send(const std::vector<unsigned char>& a) { m_out.sendMessage(&a); }
+  bool Ok() const { return m_pIn != nullptr && m_pOut != nullptr; }
+  void Send(const std::vector<unsigned char>& a) { EXPECT_TRUE(m_pClient->Send(m_pOut, a.data(), a.size())); }
+  // As a bridge does: the message in parts of nPart bytes, with real-time bytes between them.
+  void SendSplit(const std::vector<unsigned char>& a, std::size_t nPart) {
+    static const unsigned char kRealtime[] = {0xF8, 0xFE};
+    for (std::size_t i = 0; i < a.size(); i += nPart) {
+      const std::size_t n = std::min(nPart, a.size() - i);
+      EXPECT_TRUE(m_pClient->Send(m_pOut, a.data() + i, n));
+      EXPECT_TRUE(m_pClient->Send(m_pOut, &kRealtime[(i / nPart) % 2], 1));
+    }
+  }
   void ClosePorts() {
-    m_in.closePort();
-    m_out.closePort();
+    m_pClient->ClosePort(m_pIn);
+    m_pClient->ClosePort(m_pOut);
   }
   std::vector<std::vector<unsigned char>> Received() {
     const std::lock_guard<std::mutex> lock(m_mx);
@@ -62,13 +72,14 @@ class CPeer {
   }
 
  private:
-  static void OnMessage(double, std::vector<unsigned char>* p, void* pUser) {
+  static void OnBytes(const std::uint8_t* p, std::size_t n, void* pUser) {
     auto* pThis = static_cast<CPeer*>(pUser);
     const std::lock_guard<std::mutex> lock(pThis->m_mx);
-    pThis->m_aReceived.push_back(*p);
+    pThis->m_aReceived.emplace_back(p, p + n);
   }
-  RtMidiIn m_in;
-  RtMidiOut m_out;
+  std::unique_ptr<CJackClient> m_pClient;
+  CJackPort* m_pIn = nullptr;
+  CJackPort* m_pOut = nullptr;
   std::mutex m_mx;
   std::vector<std::vector<unsigned char>> m_aReceived;
 };
@@ -83,12 +94,14 @@ struct CInLog {
   std::atomic<int> nOpen{0};
   std::atomic<int> nClose{0};
   std::atomic<std::size_t> nBytes{0};
+  std::atomic<int> nShort{0};  // MIM_DATA
 };
 
 void CALLBACK_InProc(HMIDIIN h, UINT wMsg, DWORD_PTR dwInstance, DWORD_PTR dwParam1, DWORD_PTR) {
   auto* pLog = reinterpret_cast<CInLog*>(dwInstance);
   if (wMsg == MIM_OPEN) ++pLog->nOpen;
   if (wMsg == MIM_CLOSE) ++pLog->nClose;
+  if (wMsg == MIM_DATA) ++pLog->nShort;
   if (wMsg != MIM_LONGDATA) return;
   auto* pHdr = reinterpret_cast<MIDIHDR*>(dwParam1);
   {
@@ -127,6 +140,7 @@ int FindOut(CMidiDriver& d, const std::string& strName) {
 class RtMidiJack : public ::testing::Test {
  protected:
   void SetUp() override {
+    ASSERT_TRUE(m_peer.Ok());
     CRtMidiOptions opt;
     opt.eApi = EMidiApi::Jack;
     opt.strClientName = "velda-test";
@@ -202,6 +216,25 @@ TEST_P(RtMidiJackSysEx, SysEx_ArrivesWholeThroughHeadersInOrder) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, RtMidiJackSysEx, ::testing::Values(8, 1024, 2821, 4691));
+
+// A bridge splits at 256 bytes and clock or active sensing goes between the parts: the message
+// still fills the headers whole and in order, a header goes back only when full or at the end,
+// and the real-time bytes come as short messages of their own.
+TEST_F(RtMidiJack, SysEx_SplitByABridgeArrivesWhole) {
+  HMIDIIN h = OpenInput();
+  const std::vector<unsigned char> aSent = SysEx(2821);
+  m_peer.SendSplit(aSent, 256);
+  ASSERT_TRUE(WaitFor([&] { return m_log.nBytes.load() >= aSent.size() && m_log.nShort.load() == 12; }))
+      << m_log.nBytes.load() << " bytes, " << m_log.nShort.load() << " short messages";
+  std::vector<BYTE> aGot;
+  {
+    const std::lock_guard<std::mutex> lock(m_log.mx);
+    EXPECT_EQ(m_log.aBlocks.size(), 3U);
+    for (const auto& a : m_log.aBlocks) aGot.insert(aGot.end(), a.begin(), a.end());
+  }
+  EXPECT_EQ(aGot, std::vector<BYTE>(aSent.begin(), aSent.end()));
+  EXPECT_EQ(m_pDriver->InClose(h), MMSYSERR_NOERROR);
+}
 
 TEST_F(RtMidiJack, Reset_ReturnsEveryQueuedHeaderEmpty) {
   m_log.bGiveBack = false;
