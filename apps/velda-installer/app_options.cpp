@@ -21,7 +21,7 @@ constexpr COptionDef kOptions[] = {
     {"--json", EArg::Flag},        {"--midi-in", EArg::Value}, {"--midi-out", EArg::Value},
     {"--list-ports", EArg::Flag},  {"--trace", EArg::Value},   {"--dump", EArg::Value},
     {"--instrument", EArg::Value}, {"--version", EArg::Flag},  {"--help", EArg::Flag},
-    {"--midi-api", EArg::Value},   {"--verify", EArg::Flag},
+    {"--midi-api", EArg::Value},   {"--verify", EArg::Flag},   {"--midi-port", EArg::Value},
 };
 
 const COptionDef* FindOption(std::string_view strName) {
@@ -58,6 +58,11 @@ std::string Apply(std::string_view strName, const std::string& strValue, CAppOpt
     o.strMidiIn = strValue;
   } else if (strName == "--midi-out") {
     if (strValue.empty()) return "--midi-out needs a device name";
+    o.strMidiOut = strValue;
+  } else if (strName == "--midi-port") {
+    // One port for both directions, as Linux's USB-MIDI driver gives the instrument.
+    if (strValue.empty()) return "--midi-port needs a device name";
+    o.strMidiIn = strValue;
     o.strMidiOut = strValue;
   } else if (strName == "--midi-api") {
     if (strValue != "alsa" && strValue != "jack") return "--midi-api takes alsa or jack";

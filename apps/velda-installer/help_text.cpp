@@ -33,8 +33,12 @@ Options:
                       Close (or the close box) when a failure leaves the window waiting
   --json              on the terminal: print one JSON object per line for every status text, bar
                       change, button, message box and its answer, and the end with its exit code
-  --midi-in NAME      use the MIDI input device NAME as the instrument's input
-  --midi-out NAME     use the MIDI output device NAME as the instrument's output
+  --midi-in NAME      use the MIDI input device NAME as the instrument's input; NAME is a name
+                      --list-ports shows, or on Linux the sequencer's client name, client:port
+                      or the address (20:0); the port recovery finds it again after the restart
+  --midi-out NAME     use the MIDI output device NAME as the instrument's output, named as above
+  --midi-port NAME    use the port NAME for both directions (Linux names a USB instrument's port
+                      "HALVEN USB MIDI 1" for both); the same as --midi-in NAME --midi-out NAME
   --midi-api API      the MIDI system: alsa (the ALSA sequencer) or jack (a running JACK
                       server); by default ALSA, and JACK when ALSA cannot be used
   --list-ports        list the MIDI input and output devices, then exit

@@ -8,7 +8,7 @@ namespace {
 
 bool TakesValue(const std::string& strName) {
   return strName == "--midi-api" || strName == "--instrument" || strName == "--memory" || strName == "--dump" ||
-         strName == "--client" || strName == "--log";
+         strName == "--client" || strName == "--log" || strName == "--port-names";
 }
 
 std::string Apply(const std::string& strName, const std::string& strValue, CSimOptions& o) {
@@ -26,6 +26,10 @@ std::string Apply(const std::string& strName, const std::string& strValue, CSimO
   } else if (strName == "--client") {
     if (strValue.empty()) return "--client needs a name";
     o.ports.strClientName = strValue;
+    o.bClientSet = true;
+  } else if (strName == "--port-names") {
+    if (strValue != "windows" && strValue != "usb") return "--port-names takes windows or usb";
+    o.bUsbNames = strValue == "usb";
   } else if (strName == "--log") {
     o.strLog = strValue;
   } else if (strName == "--help" || strName == "-h") {
@@ -57,6 +61,16 @@ CSimParseResult ParseSimOptions(const std::vector<std::string>& aArgs) {
     }
     if (std::string strError = Apply(strName, strValue, o); !strError.empty()) return {std::nullopt, strError};
   }
+  if (o.bUsbNames) {
+    // As Linux's USB-MIDI driver names the instrument: sequencer client "HALVEN USB" (its USB
+    // product string) with one port "HALVEN USB MIDI 1" for both directions. RtMidi makes a client
+    // per direction, so the sequencer shows two clients of that name, each with that port; a JACK
+    // client cannot have two ports of one name.
+    if (o.ports.eApi != rtmidi::EMidiApi::Alsa) return {std::nullopt, "--port-names usb needs --midi-api alsa"};
+    o.ports.strReadName = "HALVEN USB MIDI 1";
+    o.ports.strWriteName = "HALVEN USB MIDI 1";
+    if (!o.bClientSet) o.ports.strClientName = "HALVEN USB";
+  }
   return {o, {}};
 }
 
@@ -76,6 +90,10 @@ Options:
   --dump DIR          write the memory to DIR as Intel HEX, one file device-<n>.hex per device,
                       when the program ends and whenever it gets SIGUSR1
   --client NAME       the name of its MIDI clients (default velda-sim)
+  --port-names NAMES  windows (the default): the two ports above; usb (with --midi-api alsa): as
+                      Linux's USB-MIDI driver names the instrument, one port name
+                      "HALVEN USB MIDI 1" for both directions, of clients named "HALVEN USB"
+                      (unless --client names them)
   --log FILE          write what the MIDI libraries say to FILE (else it goes nowhere)
   --version           print the version, then exit
   -h, --help          print this help, then exit

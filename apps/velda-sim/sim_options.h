@@ -14,6 +14,8 @@ struct CSimOptions {
   CSimPorts ports;
   CInstrumentConfig instrument;  // --instrument, --memory and --dump land here
   std::string strLog;            // where the MIDI libraries' messages go; empty: nowhere
+  bool bUsbNames = false;        // --port-names usb
+  bool bClientSet = false;       // --client given
   bool bHelp = false;
   bool bVersion = false;
 };

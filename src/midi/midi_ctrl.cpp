@@ -1,8 +1,10 @@
 #include "midi/midi_ctrl.h"
 
 #include <new>
+#include <string>
 
 #include "fw/msgloop.h"
+#include "fw/trace.h"
 #include "midi/driver/midi_driver.h"
 #include "midi/midi_in_port.h"
 #include "midi/midi_out_port.h"
@@ -21,6 +23,33 @@ bool ReplacePort(std::unique_ptr<TPort>& pPort) {
   pPort.reset();
   pPort.reset(new (std::nothrow) TPort());
   return pPort != nullptr;
+}
+
+CString InProductName(int nDevice) {
+  MIDIINCAPS caps;
+  if (midiInGetDevCapsA(static_cast<UINT>(nDevice), &caps, sizeof(caps)) != MMSYSERR_NOERROR) return CString();
+  return PnameToString(caps.szPname);
+}
+
+CString OutProductName(int nDevice) {
+  MIDIOUTCAPS caps;
+  if (midiOutGetDevCapsA(static_cast<UINT>(nDevice), &caps, sizeof(caps)) != MMSYSERR_NOERROR) return CString();
+  return PnameToString(caps.szPname);
+}
+
+// The device an open reached, beside what was asked for: under another name (--midi-in, a
+// hand choice) the product name alone does not say which port of the system it is.
+void TraceOpened(const char* pszWhich, const std::string& strAsked, int nDevice, const CString& strProduct,
+                 const std::string& strSystem) {
+  std::string strNote = std::string(pszWhich) + " " + strAsked + " opened device " + std::to_string(nDevice) + " \"" +
+                        strProduct.Str() + "\"";
+  if (!strSystem.empty()) strNote += " (" + strSystem + ")";
+  TraceNote(strNote);
+}
+
+// By name: only a system that names the device more fully has more to say than the name asked.
+void TraceOpenedByName(const char* pszWhich, const CString& strName, int nDevice, const std::string& strSystem) {
+  if (!strSystem.empty()) TraceOpened(pszWhich, "\"" + strName.Str() + "\"", nDevice, strName, strSystem);
 }
 
 }  // namespace
@@ -42,6 +71,8 @@ BOOL CMidiCtrl::OpenInByName(const CString& strName, UINT nDataId, UINT nStatusI
   const int nDevice = FindMidiInDevice(strName.Str());
   if (nDevice >= 0 && m_pMidiIn->Open(nDevice, nDataId, nStatusId)) {
     m_nInDevice = nDevice;
+    m_strInName = strName;
+    TraceOpenedByName("MIDI In", strName, nDevice, MidiInSystemName(static_cast<UINT>(nDevice)));
   }
   return m_nInDevice != -1 ? TRUE : FALSE;
 }
@@ -54,6 +85,8 @@ BOOL CMidiCtrl::OpenOutByName(const CString& strName) {
   const int nDevice = FindMidiOutDevice(strName.Str());
   if (nDevice >= 0 && m_pMidiOut->Open(nDevice)) {
     m_nOutDevice = nDevice;
+    m_strOutName = strName;
+    TraceOpenedByName("MIDI Out", strName, nDevice, MidiOutSystemName(static_cast<UINT>(nDevice)));
   }
   return m_nOutDevice != -1 ? TRUE : FALSE;
 }
@@ -66,6 +99,9 @@ BOOL CMidiCtrl::OpenInByNumber(int nDevice, UINT nDataId, UINT nStatusId) {
   // The port's open rejects a number that names no device.
   if (m_pMidiIn->Open(nDevice, nDataId, nStatusId)) {
     m_nInDevice = nDevice;
+    m_strInName = InProductName(nDevice);
+    TraceOpened("MIDI In", "number " + std::to_string(nDevice), nDevice, m_strInName,
+                MidiInSystemName(static_cast<UINT>(nDevice)));
   }
   return m_nInDevice != -1 ? TRUE : FALSE;
 }
@@ -77,6 +113,9 @@ BOOL CMidiCtrl::OpenOutByNumber(int nDevice) {
   }
   if (m_pMidiOut->Open(nDevice)) {
     m_nOutDevice = nDevice;
+    m_strOutName = OutProductName(nDevice);
+    TraceOpened("MIDI Out", "number " + std::to_string(nDevice), nDevice, m_strOutName,
+                MidiOutSystemName(static_cast<UINT>(nDevice)));
   }
   return m_nOutDevice != -1 ? TRUE : FALSE;
 }

@@ -31,6 +31,11 @@ class CMidiCtrl : public fw::CView {
   BOOL OpenOutByNumber(int nDevice);
   int GetInDevice() const { return m_nInDevice; }
   int GetOutDevice() const { return m_nOutDevice; }
+  // The product name of the device that the last open of each direction to succeed reached,
+  // however it was asked for (by name or by number): the port recovery finds the same device
+  // again by it. Empty before any open succeeded.
+  const CString& InName() const { return m_strInName; }
+  const CString& OutName() const { return m_strOutName; }
   // Bit 0 closes the input port, bit 1 the output port; 100 ms pause after each.
   void ClosePorts(UINT nWhich);
   // Sends one complete message F0 ... F7; always 0.
@@ -49,6 +54,8 @@ class CMidiCtrl : public fw::CView {
   int m_nOutDevice = 1;
   std::unique_ptr<CMidiOutPort> m_pMidiOut;
   std::unique_ptr<CMidiInPort> m_pMidiIn;
+  CString m_strInName;
+  CString m_strOutName;
 };
 
 }  // namespace velda

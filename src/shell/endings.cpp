@@ -3,12 +3,22 @@
 #include <string>
 
 #include "fw/trace.h"
+#include "midi/driver/midi_driver.h"
 #include "midi/midi_ctrl.h"
 #include "midi/midi_out_port.h"
 #include "shell/installer_dlg.h"
 #include "shell/texts.h"
 
 namespace velda {
+
+namespace {
+
+CString ReopenName(const char* pszDefault, int nDefaultDevice, const CString& strLastOpened) {
+  if (nDefaultDevice >= 0 || strLastOpened.IsEmpty()) return CString(pszDefault);
+  return strLastOpened;
+}
+
+}  // namespace
 
 BOOL CInstallerDlg::OnDeviceChange(UINT nEventType, DWORD_PTR dwData) {
   if (nEventType == fw::DBT_DEVNODES_CHANGED && dwData == 0 && !m_bDevChangePending) {
@@ -29,11 +39,16 @@ void CInstallerDlg::ClosePortsStep(UINT nMask) {
 
 void CInstallerDlg::ReopenPorts(UINT nMask) {
   if (m_pMidi != nullptr) {
+    // The instrument's own names when a device carries them, as always; otherwise the name of the
+    // device last opened (a hand choice): where the instrument's ports are called otherwise (the
+    // kernel's USB-MIDI driver names them "HALVEN USB MIDI 1"), the default names never come back.
+    const CString strIn = ReopenName(DEFAULT_IN_PORT, FindMidiInDevice(DEFAULT_IN_PORT), m_pMidi->InName());
+    const CString strOut = ReopenName(DEFAULT_OUT_PORT, FindMidiOutDevice(DEFAULT_OUT_PORT), m_pMidi->OutName());
     if ((nMask & PORT_IN) != 0) {
-      m_pMidi->OpenInByName(DEFAULT_IN_PORT, ID_MIDI_IN_DATA, ID_MIDI_IN_STATUS);
+      m_pMidi->OpenInByName(strIn, ID_MIDI_IN_DATA, ID_MIDI_IN_STATUS);
     }
     if ((nMask & PORT_OUT) != 0) {
-      m_pMidi->OpenOutByName(DEFAULT_OUT_PORT);
+      m_pMidi->OpenOutByName(strOut);
     }
   }
   PostStep(ID_MARK_PORTS_CHANGED);

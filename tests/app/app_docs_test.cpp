@@ -20,9 +20,10 @@ std::string ReadSource(const std::string& strPath) {
 
 TEST(AppDocs, HelpNamesEveryOptionAndEveryExitCode) {
   const std::string s = HelpText();
-  for (const char* psz : {"--package FILE", "--virtual ", "--virtual-clock", "--gui", "--tui", "--yes", "--json",
-                          "--midi-in NAME", "--midi-out NAME", "--midi-api API", "--list-ports", "--trace FILE",
-                          "--dump DIR", "--instrument KEY=VALUE", "--verify", "--version", "-h, --help"}) {
+  for (const char* psz :
+       {"--package FILE", "--virtual ", "--virtual-clock", "--gui", "--tui", "--yes", "--json", "--midi-in NAME",
+        "--midi-out NAME", "--midi-port NAME", "--midi-api API", "--list-ports", "--trace FILE", "--dump DIR",
+        "--instrument KEY=VALUE", "--verify", "--version", "-h, --help"}) {
     EXPECT_NE(s.find(psz), std::string::npos) << psz;
   }
   for (const int n : {EXIT_COMPLETED, EXIT_USAGE, EXIT_REFUSED, EXIT_TIMED_OUT, EXIT_SCRIPT_OR_PACKAGE, EXIT_CANCELLED,

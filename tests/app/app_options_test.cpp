@@ -104,6 +104,14 @@ TEST(AppOptions, OneFileArgumentIsThePackage) {
   EXPECT_FALSE(Parse({}).options->bVerify);  // opt-in
 }
 
+TEST(AppOptions, OnePortForBothDirections) {
+  const CParseResult r = Parse({"--midi-port", "HALVEN USB"});
+  ASSERT_TRUE(r.options) << r.strError;
+  EXPECT_EQ(r.options->strMidiIn, "HALVEN USB");
+  EXPECT_EQ(r.options->strMidiOut, "HALVEN USB");
+  EXPECT_FALSE(Parse({"--midi-port="}).options);
+}
+
 TEST(AppOptions, HelpAndVersionWinOverTheRest) {
   EXPECT_TRUE(Parse({"-h"}).options->bHelp);
   EXPECT_TRUE(Parse({"--dump", "x", "--help"}).options->bHelp);
@@ -111,14 +119,26 @@ TEST(AppOptions, HelpAndVersionWinOverTheRest) {
 }
 
 TEST(AppAliases, TheChosenDeviceTakesTheInstrumentsName) {
-  EXPECT_EQ(AliasedName("My In", "My In", DEFAULT_IN_PORT), DEFAULT_IN_PORT);
-  EXPECT_EQ(AliasedName(DEFAULT_IN_PORT, "My In", DEFAULT_IN_PORT), "HALVEN USB IN 0-1 (other)");
-  EXPECT_EQ(AliasedName("Else", "My In", DEFAULT_IN_PORT), "Else");
-  EXPECT_EQ(AliasedName(DEFAULT_IN_PORT, "", DEFAULT_IN_PORT), DEFAULT_IN_PORT);
-  EXPECT_EQ(AliasedName(DEFAULT_IN_PORT, DEFAULT_IN_PORT, DEFAULT_IN_PORT), DEFAULT_IN_PORT);
+  const std::vector<CPortName> a = {{DEFAULT_IN_PORT, ""}, {"My In", ""}, {"Else", ""}};
+  EXPECT_EQ(AliasedNameAt(a, 1, "My In", DEFAULT_IN_PORT), DEFAULT_IN_PORT);
+  EXPECT_EQ(AliasedNameAt(a, 0, "My In", DEFAULT_IN_PORT), "HALVEN USB IN 0-1 (other)");
+  EXPECT_EQ(AliasedNameAt(a, 2, "My In", DEFAULT_IN_PORT), "Else");
+  EXPECT_EQ(AliasedNameAt(a, 0, "", DEFAULT_IN_PORT), DEFAULT_IN_PORT);
+  EXPECT_EQ(AliasedNameAt(a, 0, DEFAULT_IN_PORT, DEFAULT_IN_PORT), DEFAULT_IN_PORT);
+  EXPECT_EQ(AliasedNameAt(a, 1, "No Such", DEFAULT_IN_PORT), "My In");
   // Product names hold 31 bytes at most.
-  EXPECT_EQ(AliasedName("0123456789012345678901234567890", "x", "0123456789012345678901234567890"),
-            "0123456789012345678901234567890");
+  const std::vector<CPortName> aLong = {{"0123456789012345678901234567890", ""}};
+  EXPECT_EQ(AliasedNameAt(aLong, 0, "x", "0123456789012345678901234567890"), "0123456789012345678901234567890");
+}
+
+// On Linux the instrument is one port for both directions, named by the sequencer in several ways.
+TEST(AppAliases, ALinuxPortIsFoundByItsClientItsAddressOrItsName) {
+  const std::vector<CPortName> a = {{"Midi Through Port-0", "Midi Through:Midi Through Port-0 14:0"},
+                                    {"HALVEN USB MIDI 1", "HALVEN USB:HALVEN USB MIDI 1 20:0"}};
+  for (const char* psz : {"HALVEN USB MIDI 1", "HALVEN USB", "HALVEN USB:HALVEN USB MIDI 1", "20:0"}) {
+    EXPECT_EQ(AliasedNameAt(a, 1, psz, DEFAULT_OUT_PORT), DEFAULT_OUT_PORT) << psz;
+    EXPECT_EQ(AliasedNameAt(a, 0, psz, DEFAULT_OUT_PORT), "Midi Through Port-0") << psz;
+  }
 }
 
 TEST(AppAliases, TheInstallerFindsTheChosenDevicesByTheInstrumentsNames) {
@@ -139,6 +159,24 @@ TEST(AppAliases, TheInstallerFindsTheChosenDevicesByTheInstrumentsNames) {
   EXPECT_EQ(midiOutOpen(&hOut, 0, 0, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
   EXPECT_TRUE(devices.IsOutOpen(0));
   EXPECT_EQ(midiOutClose(hOut), MMSYSERR_NOERROR);
+  SetMidiDriver(nullptr);
+}
+
+// --midi-port with the sequencer's address: both directions of the one port take the instrument's
+// names, and the trace can still tell the real port from the system's name.
+TEST(AppAliases, OnePortNamedByItsAddressServesBothDirections) {
+  fw::CMsgLoop loop(fw::CMsgLoop::EClock::Virtual);
+  CVirtualMidiDriver devices(loop);
+  const CInstrumentPortNames usb = InstrumentPortNames(EPortNaming::LinuxUsb);
+  devices.AddInDevice("Midi Through Port-0");
+  devices.SetInSystemName(devices.AddInDevice(usb.strIn), usb.strSystem);
+  devices.SetOutSystemName(devices.AddOutDevice(usb.strOut), usb.strSystem);
+  CAliasMidiDriver driver(devices, "20:0", "20:0");
+  SetMidiDriver(&driver);
+  EXPECT_EQ(FindMidiInDevice(DEFAULT_IN_PORT), 1);
+  EXPECT_EQ(FindMidiOutDevice(DEFAULT_OUT_PORT), 0);
+  EXPECT_EQ(MidiInSystemName(1), usb.strSystem);
+  EXPECT_EQ(MidiInSystemName(0), "");
   SetMidiDriver(nullptr);
 }
 

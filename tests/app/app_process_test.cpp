@@ -456,6 +456,7 @@ TEST_F(AppProcess, UsageErrorsAndHelp) {
                             "--yes",
                             "--midi-in NAME",
                             "--midi-out NAME",
+                            "--midi-port NAME",
                             "--list-ports",
                             "--trace FILE",
                             "--dump DIR",

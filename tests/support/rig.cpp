@@ -22,6 +22,7 @@ std::vector<std::uint8_t> MakePackage(const std::string& strScript,
 CTestRig::CTestRig(const CRigOptions& opt) {
   CVirtualSetupOptions virtualOpt;
   virtualOpt.bInstrument = opt.bInstrument;
+  virtualOpt.eNaming = opt.eNaming;
   virtualOpt.instrument = opt.instrument;
   std::string strError;
   m_pVirtual = CVirtualSetup::Create(&m_loop, virtualOpt, strError);

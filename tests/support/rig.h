@@ -27,8 +27,9 @@
 namespace velda::test {
 
 struct CRigOptions {
-  bool bInstrument = true;         // the simulated instrument on the default port names
-  CInstrumentConfig instrument{};  // its settings and fault plan
+  bool bInstrument = true;                     // the simulated instrument ...
+  EPortNaming eNaming = EPortNaming::Windows;  // ... on these port names
+  CInstrumentConfig instrument{};              // its settings and fault plan
 };
 
 class CTestRig {

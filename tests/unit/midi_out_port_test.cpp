@@ -77,6 +77,7 @@ TEST(MidiOutPort, AFailedHandOverLatchesAndOnlyANewOpenClearsIt) {
   CMidiCtrl ctrl;
   ASSERT_TRUE(ctrl.OpenOutByNumber(0));
   h.m_log.Clear();
+  h.m_trace.Clear();  // the open's own note
   h.m_driver.FailNextLongMsg(nDev, MMSYSERR_NOMEM);
   const std::vector<BYTE> aMsg = SysEx(8);
   EXPECT_EQ(ctrl.SendLongMsg(aMsg.data(), 8), 0);

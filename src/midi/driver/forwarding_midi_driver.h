@@ -55,6 +55,8 @@ class CForwardingMidiDriver : public CMidiDriver {
   }
   MMRESULT OutReset(HMIDIOUT hMidiOut) override { return m_inner.OutReset(hMidiOut); }
   MMRESULT OutClose(HMIDIOUT hMidiOut) override { return m_inner.OutClose(hMidiOut); }
+  std::string InSystemName(UINT uDeviceId) override { return m_inner.InSystemName(uDeviceId); }
+  std::string OutSystemName(UINT uDeviceId) override { return m_inner.OutSystemName(uDeviceId); }
 
  private:
   CMidiDriver& m_inner;

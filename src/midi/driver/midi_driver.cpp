@@ -160,6 +160,16 @@ void StringToPname(const std::string& strName, char (&szPname)[MAXPNAMELEN]) {
   std::memcpy(szPname, strName.data(), n);
 }
 
+std::string MidiInSystemName(UINT uDeviceId) {
+  CMidiDriver* p = GetMidiDriver();
+  return p != nullptr ? p->InSystemName(uDeviceId) : std::string();
+}
+
+std::string MidiOutSystemName(UINT uDeviceId) {
+  CMidiDriver* p = GetMidiDriver();
+  return p != nullptr ? p->OutSystemName(uDeviceId) : std::string();
+}
+
 int FindMidiInDevice(const std::string& strName) {
   const UINT nCount = midiInGetNumDevs();
   for (UINT i = 0; i < nCount; ++i) {

@@ -138,6 +138,12 @@ class CMidiDriver {
   // Returns every message still queued, marked done.
   virtual MMRESULT OutReset(HMIDIOUT hMidiOut) = 0;
   virtual MMRESULT OutClose(HMIDIOUT hMidiOut) = 0;
+
+  // The device's whole name in the system's own terms, where that says more than the product
+  // name: on the ALSA sequencer "client:port 20:0", on JACK "client:port". Empty when the system
+  // has nothing more to say (the multimedia API) or the number names no device.
+  virtual std::string InSystemName(UINT /*uDeviceId*/) { return {}; }
+  virtual std::string OutSystemName(UINT /*uDeviceId*/) { return {}; }
 };
 
 // The process-wide current driver (null: none). Set it before any port opens and keep it until
@@ -185,6 +191,10 @@ void StringToPname(const std::string& strName, char (&szPname)[MAXPNAMELEN]);
 void KeepForDriver(std::unique_ptr<MIDIHDR> pHdr, std::unique_ptr<BYTE[]> pBuf);
 // How many headers and blocks were kept so far.
 std::size_t KeptForDriverCount();
+
+// The system's whole name of a device of the current driver (empty: none; see CMidiDriver).
+std::string MidiInSystemName(UINT uDeviceId);
+std::string MidiOutSystemName(UINT uDeviceId);
 
 // The first device whose product name equals strName byte for byte (case-sensitive), or -1.
 int FindMidiInDevice(const std::string& strName);

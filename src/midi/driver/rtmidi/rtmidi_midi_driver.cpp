@@ -360,6 +360,16 @@ MMRESULT CRtMidiDriver::OutGetDevCaps(UINT_PTR uDeviceId, MIDIOUTCAPS* pCaps, UI
   return MMSYSERR_NOERROR;
 }
 
+std::string CRtMidiDriver::InSystemName(UINT uDeviceId) {
+  const std::lock_guard<std::mutex> lock(m_mxDir);
+  return uDeviceId < m_aIn.size() ? m_aIn[uDeviceId].strFull : std::string();
+}
+
+std::string CRtMidiDriver::OutSystemName(UINT uDeviceId) {
+  const std::lock_guard<std::mutex> lock(m_mxDir);
+  return uDeviceId < m_aOut.size() ? m_aOut[uDeviceId].strFull : std::string();
+}
+
 MMRESULT CRtMidiDriver::OutOpen(HMIDIOUT* phMidiOut, UINT uDeviceId, DWORD_PTR /*dwCallback*/, DWORD_PTR /*dwInstance*/,
                                 DWORD fdwOpen) {
   if (phMidiOut == nullptr) return MMSYSERR_INVALPARAM;

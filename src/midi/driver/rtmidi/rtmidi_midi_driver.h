@@ -78,6 +78,9 @@ class CRtMidiDriver : public CMidiDriver {
   MMRESULT OutLongMsg(HMIDIOUT hMidiOut, MIDIHDR* pHdr, UINT cbHdr) override;
   MMRESULT OutReset(HMIDIOUT hMidiOut) override;
   MMRESULT OutClose(HMIDIOUT hMidiOut) override;
+  // RtMidi's name of the port.
+  std::string InSystemName(UINT uDeviceId) override;
+  std::string OutSystemName(UINT uDeviceId) override;
 
  private:
   struct CPort {

@@ -24,6 +24,7 @@ struct CVirtualInOptions {
   bool bCapsFail = false;             // midiInGetDevCaps gives MMSYSERR_NODRIVER
   std::uint32_t nOpenConfirmMs = 0;   // 0: MIM_OPEN inside midiInOpen; else this much later
   std::uint32_t nCloseConfirmMs = 0;  // 0: MIM_CLOSE inside midiInClose; else this much later
+  std::string strSystemName = {};     // the system's whole name ("client:port 20:0"); empty: none
 };
 
 struct CVirtualOutOptions {
@@ -32,6 +33,7 @@ struct CVirtualOutOptions {
   bool bHoldMessages = false;       // each message stays with the driver (header not done) ...
   std::uint32_t nHoldMs = 0;        // ... for this long, or until ReleaseOutMessages when 0
   std::uint32_t nLongMsgLimit = 0;  // a longer midiOutLongMsg gives MMSYSERR_ERROR; 0: no limit
+  std::string strSystemName = {};   // the system's whole name ("client:port 20:0"); empty: none
 };
 
 using FnVirtualOutSink = std::function<void(std::vector<BYTE>)>;
@@ -131,6 +133,13 @@ MMRESULT GetCaps(TDevices& aDevices, UINT_PTR uDeviceId, TCaps* pCaps, UINT cbCa
   pCaps->vDriverVersion = 0x0100;
   StringToPname(pDev->strName, pCaps->szPname);
   return MMSYSERR_NOERROR;
+}
+
+// A present device's whole system name, or empty; lock held.
+template <class TDevices>
+std::string SystemNameOf(const TDevices& aDevices, UINT_PTR uDeviceId) {
+  const auto* pDev = DeviceByNumber(aDevices, uDeviceId);
+  return pDev != nullptr ? pDev->opt.strSystemName : std::string();
 }
 
 // Marks the devices present or gone; fnKill(handle) makes the open handle of a device that goes

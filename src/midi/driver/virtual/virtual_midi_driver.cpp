@@ -48,6 +48,33 @@ int CVirtualMidiDriver::AddOutDevice(const std::string& strName, const CVirtualO
   return AddDevice(m_aOut, strName, opt);
 }
 
+CInstrumentPortNames InstrumentPortNames(EPortNaming eNaming) {
+  if (eNaming == EPortNaming::LinuxUsb) {
+    return {"HALVEN USB MIDI 1", "HALVEN USB MIDI 1", "HALVEN USB:HALVEN USB MIDI 1 20:0"};
+  }
+  return {VIRTUAL_INSTRUMENT_IN, VIRTUAL_INSTRUMENT_OUT, {}};
+}
+
+void CVirtualMidiDriver::SetInSystemName(int nId, const std::string& strName) {
+  std::lock_guard<std::mutex> lock(m_mx);
+  m_aIn.at(static_cast<std::size_t>(nId)).opt.strSystemName = strName;
+}
+
+void CVirtualMidiDriver::SetOutSystemName(int nId, const std::string& strName) {
+  std::lock_guard<std::mutex> lock(m_mx);
+  m_aOut.at(static_cast<std::size_t>(nId)).opt.strSystemName = strName;
+}
+
+std::string CVirtualMidiDriver::InSystemName(UINT uDeviceId) {
+  std::lock_guard<std::mutex> lock(m_mx);
+  return SystemNameOf(m_aIn, uDeviceId);
+}
+
+std::string CVirtualMidiDriver::OutSystemName(UINT uDeviceId) {
+  std::lock_guard<std::mutex> lock(m_mx);
+  return SystemNameOf(m_aOut, uDeviceId);
+}
+
 void CVirtualMidiDriver::SetInPresent(int nId, bool bPresent) { ChangePresence({nId}, {}, bPresent); }
 
 void CVirtualMidiDriver::SetOutPresent(int nId, bool bPresent) { ChangePresence({}, {nId}, bPresent); }

@@ -49,6 +49,18 @@ namespace velda {
 inline constexpr const char* VIRTUAL_INSTRUMENT_IN = "HALVEN USB IN 0-1";
 inline constexpr const char* VIRTUAL_INSTRUMENT_OUT = "HALVEN USB OUT 0-1";
 
+// How an instrument's ports are named. Windows: as the instrument's own USB-MIDI driver names
+// them, an input "HALVEN USB IN 0-1" and an output "HALVEN USB OUT 0-1". LinuxUsb: as Linux's
+// USB-MIDI driver names a USB device's port after its product string: one port for both
+// directions, "HALVEN USB MIDI 1" of sequencer client "HALVEN USB" (its first client number is 20).
+enum class EPortNaming { Windows, LinuxUsb };
+struct CInstrumentPortNames {
+  std::string strIn;  // the product names of the input and the output device
+  std::string strOut;
+  std::string strSystem;  // both devices' whole system name; empty: none
+};
+CInstrumentPortNames InstrumentPortNames(EPortNaming eNaming);
+
 class CVirtualMidiDriver : public CMidiDriver {
  public:
   using FnOutSink = FnVirtualOutSink;
@@ -67,6 +79,9 @@ class CVirtualMidiDriver : public CMidiDriver {
   void SetInPresent(int nId, bool bPresent);
   void SetOutPresent(int nId, bool bPresent);
   void SetPairPresent(int nInId, int nOutId, bool bPresent);
+  // The whole name the system gives a device beside its product name (ALSA: "client:port 20:0").
+  void SetInSystemName(int nId, const std::string& strName);
+  void SetOutSystemName(int nId, const std::string& strName);
   // With the mapper available, opening MIDI_MAPPER opens output device 0; without it (the
   // default) the open gives MIDIERR_NODEVICE.
   void SetMapperAvailable(bool bAvailable);
@@ -130,6 +145,8 @@ class CVirtualMidiDriver : public CMidiDriver {
   MMRESULT OutLongMsg(HMIDIOUT hMidiOut, MIDIHDR* pHdr, UINT cbHdr) override;
   MMRESULT OutReset(HMIDIOUT hMidiOut) override;
   MMRESULT OutClose(HMIDIOUT hMidiOut) override;
+  std::string InSystemName(UINT uDeviceId) override;
+  std::string OutSystemName(UINT uDeviceId) override;
 
  private:
   using CInDevice = CVirtualInDevice;

@@ -26,7 +26,12 @@ std::unique_ptr<CVirtualSetup> CVirtualSetup::Create(fw::CScheduler* pVirtualLoo
   p->m_pDriver = std::make_unique<CVirtualMidiDriver>(*pScheduler);
   p->m_pDriver->SetKeepOutMessages(opt.bKeepOutMessages);
   if (opt.bInstrument) {
-    p->m_pInstrument = std::make_unique<CHostedInstrument>(*p->m_pDriver, config);
+    const CInstrumentPortNames names = InstrumentPortNames(opt.eNaming);
+    p->m_pInstrument = std::make_unique<CHostedInstrument>(*p->m_pDriver, config, names.strIn, names.strOut);
+    if (!names.strSystem.empty()) {
+      p->m_pDriver->SetInSystemName(p->m_pInstrument->Link().InDeviceId(), names.strSystem);
+      p->m_pDriver->SetOutSystemName(p->m_pInstrument->Link().OutDeviceId(), names.strSystem);
+    }
     p->m_strDumpFolder = config.strDumpFolder;
   }
   return p;

@@ -18,8 +18,9 @@
 namespace velda {
 
 struct CVirtualSetupOptions {
-  bool bInstrument = true;       // the simulated instrument on the default port names
-  CInstrumentConfig instrument;  // its settings and fault plan; strDumpFolder: dump on Finish
+  bool bInstrument = true;                     // the simulated instrument ...
+  EPortNaming eNaming = EPortNaming::Windows;  // ... on these port names
+  CInstrumentConfig instrument;                // its settings and fault plan; strDumpFolder: dump on Finish
   // Further settings ("key=value", as the instrument's hosts take them), applied after instrument.
   std::vector<std::string> aSettings;
   // Whether the driver keeps a copy of every message sent (tests read them back; a long run
