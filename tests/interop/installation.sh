@@ -10,7 +10,7 @@ export XDG_RUNTIME_DIR="$work"
 SIM_PID=""
 # start_sim [--instrument KEY=VALUE]...: the instrument with its memory dumped on exit.
 start_sim() {
-  "$VELDA_SIM" --midi-api jack --dump "$work/memory" --log "$work/sim.log" "$@" &
+  "$VELDA_SIM" --midi-api jack --dump "$work/memory" --log "$work/sim.log" "$@" 2>>"$work/sim.err" &
   SIM_PID=$!
   started "$SIM_PID"
   wait_for_port "HALVEN USB IN 0-1"
@@ -37,7 +37,7 @@ run_installer() {
 
 fail() {
   echo "FAIL: $*" >&2
-  for f in out.txt err.txt sim.log; do
+  for f in out.txt err.txt sim.log sim.err; do
     if [ -f "$work/$f" ]; then
       echo "---- $f (last lines)" >&2
       tail -n 25 "$work/$f" >&2
