@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "midi/driver/rtmidi/jack_watch.h"
 #include "midi/driver/rtmidi/library_notes.h"
 #include "rtmidi_instrument_host.h"
 #include "sim_options.h"
@@ -50,11 +49,6 @@ int Run(const velda::sim::CSimOptions& opt) {
     std::fflush(pLog);
   });
 
-  std::unique_ptr<velda::rtmidi::CJackWatch> pWatch;
-  if (opt.ports.eApi == velda::rtmidi::EMidiApi::Jack) {
-    pWatch = velda::rtmidi::CJackWatch::Open(opt.ports.strClientName + "-watch");
-    if (pWatch == nullptr) return Complain("no MIDI system is available: no JACK server is running", kExitNoMidi);
-  }
   velda::sim::CRtMidiInstrumentHost host(opt.ports);
   std::string strError;
   if (!host.Open(strError)) return Complain("no MIDI system is available: " + strError, kExitNoMidi);
@@ -70,7 +64,7 @@ int Run(const velda::sim::CSimOptions& opt) {
       Dump(host, instrument, opt.instrument.strDumpFolder);
     } else if (nSignal == SIGTERM || nSignal == SIGINT) {
       break;
-    } else if (pWatch != nullptr && pWatch->ServerGone()) {
+    } else if (host.ServerGone()) {
       Complain("the JACK server has gone away", kExitGone);
       nExit = kExitGone;
       break;

@@ -4,6 +4,7 @@
 
 #include <future>
 
+#include "midi/driver/rtmidi/jack_client.h"
 #include "midi/driver/rtmidi/library_notes.h"
 
 namespace velda::sim {
@@ -26,8 +27,17 @@ CRtMidiInstrumentHost::~CRtMidiInstrumentHost() { Close(); }
 
 bool CRtMidiInstrumentHost::Open(std::string& strError) {
   const std::lock_guard<std::mutex> lock(m_mx);
+  if (m_ports.eApi == rtmidi::EMidiApi::Jack) {
+    m_pJack = rtmidi::CJackClient::Open(m_ports.strClientName);
+    if (m_pJack == nullptr) {
+      strError = "no JACK server is running";
+      return false;
+    }
+  }
   return MakePorts(strError);
 }
+
+bool CRtMidiInstrumentHost::ServerGone() const { return m_pJack != nullptr && m_pJack->ServerGone(); }
 
 void CRtMidiInstrumentHost::SetReceiver(std::function<void(std::vector<std::uint8_t>)> fnReceive) {
   const std::lock_guard<std::mutex> lock(m_mx);
@@ -53,9 +63,20 @@ void CRtMidiInstrumentHost::Close() {
   m_thread.Stop();
   const std::lock_guard<std::mutex> lock(m_mx);
   DropPorts();
+  m_pJack.reset();
 }
 
 bool CRtMidiInstrumentHost::MakePorts(std::string& strError) {
+  if (m_pJack != nullptr) {
+    m_pJackIn = m_pJack->OpenInput(m_ports.strWriteName, "", &CRtMidiInstrumentHost::OnJackBytes, this);
+    m_pJackOut = m_pJack->OpenOutput(m_ports.strReadName, "");
+    if (m_pJackIn == nullptr || m_pJackOut == nullptr) {
+      DropPorts();
+      strError = "the ports cannot be made on the JACK server";
+      return false;
+    }
+    return true;
+  }
   try {
     const rtmidi::CCerrToNotes quiet;
     auto pIn = std::make_unique<RtMidiIn>(RtApiOf(m_ports.eApi), m_ports.strClientName);
@@ -77,16 +98,42 @@ bool CRtMidiInstrumentHost::MakePorts(std::string& strError) {
 }
 
 void CRtMidiInstrumentHost::DropPorts() {
-  // Not cancelCallback(): RtMidi's JACK thread may be about to call it (see rtmidi_input.cpp).
+  // Not cancelCallback(): RtMidi's thread may be about to call it (see rtmidi_input.cpp).
   m_pIn.reset();
   m_pOut.reset();
+  if (m_pJack != nullptr) {
+    m_pJack->ClosePort(m_pJackIn);
+    m_pJack->ClosePort(m_pJackOut);
+  }
+  m_pJackIn = nullptr;
+  m_pJackOut = nullptr;
 }
 
 void CRtMidiInstrumentHost::OnRtMessage(double /*dDelta*/, std::vector<unsigned char>* pMessage, void* pUser) {
-  auto* pThis = static_cast<CRtMidiInstrumentHost*>(pUser);
   if (pMessage == nullptr || pMessage->empty() || pMessage->front() != 0xF0) return;
-  std::vector<std::uint8_t> aMessage(pMessage->begin(), pMessage->end());
-  pThis->m_thread.ScheduleAfter(0, [pThis, a = std::move(aMessage)]() mutable {
+  static_cast<CRtMidiInstrumentHost*>(pUser)->Receive(std::vector<std::uint8_t>(pMessage->begin(), pMessage->end()));
+}
+
+void CRtMidiInstrumentHost::OnJackBytes(const std::uint8_t* p, std::size_t n, void* pUser) {
+  // A message split by a bridge comes in parts; real-time bytes between them are left out.
+  auto* pThis = static_cast<CRtMidiInstrumentHost*>(pUser);
+  std::vector<std::uint8_t>& aPart = pThis->m_aPart;
+  if (p[0] == 0xF0) {
+    aPart.assign(p, p + n);
+  } else if (!aPart.empty() && (p[0] < 0x80 || p[0] == 0xF7)) {
+    aPart.insert(aPart.end(), p, p + n);
+  } else {
+    if (p[0] < 0xF8) aPart.clear();  // a status byte ends an open message
+    return;
+  }
+  if (aPart.back() != 0xF7) return;
+  pThis->Receive(std::move(aPart));
+  aPart.clear();
+}
+
+void CRtMidiInstrumentHost::Receive(std::vector<std::uint8_t> aMessage) {
+  CRtMidiInstrumentHost* pThis = this;
+  m_thread.ScheduleAfter(0, [pThis, a = std::move(aMessage)]() mutable {
     std::function<void(std::vector<std::uint8_t>)> fn;
     {
       const std::lock_guard<std::mutex> lock(pThis->m_mx);
@@ -99,7 +146,14 @@ void CRtMidiInstrumentHost::OnRtMessage(double /*dDelta*/, std::vector<unsigned 
 void CRtMidiInstrumentHost::Deliver(std::vector<std::uint8_t> aBytes) {
   m_thread.ScheduleAfter(0, [this, a = std::move(aBytes)] {
     const std::lock_guard<std::mutex> lock(m_mx);
-    if (m_pOut == nullptr || a.empty()) return;
+    if (a.empty()) return;
+    if (m_pJack != nullptr) {
+      if (m_pJackOut != nullptr && !m_pJack->Send(m_pJackOut, a.data(), a.size())) {
+        rtmidi::LibraryNote("jack: a reply of " + std::to_string(a.size()) + " bytes could not be sent");
+      }
+      return;
+    }
+    if (m_pOut == nullptr) return;
     try {
       m_pOut->sendMessage(a.data(), a.size());
     } catch (const RtMidiError& e) {
@@ -121,7 +175,8 @@ void CRtMidiInstrumentHost::SetPresent(bool bPresent) {
       return;
     }
     std::string strError;
-    if (m_pIn == nullptr && !MakePorts(strError)) rtmidi::LibraryNote("the ports did not come back: " + strError);
+    if (m_pIn == nullptr && m_pJackIn == nullptr && !MakePorts(strError))
+      rtmidi::LibraryNote("the ports did not come back: " + strError);
   });
 }
 

@@ -1,8 +1,9 @@
-// The simulated instrument on real MIDI ports: its input (what the installer writes) is an
-// RtMidi port named "HALVEN USB OUT 0-1", its output (what the installer reads) one named
-// "HALVEN USB IN 0-1". The instrument runs on one device thread: messages received, its timed
-// events and its replies all go through it. A restart destroys both ports (their clients with
-// them) and makes them again when the instrument comes back.
+// The simulated instrument on real MIDI ports: its input (what the installer writes) is a port
+// named "HALVEN USB OUT 0-1", its output (what the installer reads) one named "HALVEN USB IN 0-1".
+// On ALSA they are RtMidi's; on JACK they belong to one client of ours that lives as long as the
+// host. The instrument runs on one device thread: messages received, its timed events and its
+// replies all go through it. A restart destroys both ports (on ALSA their clients with them) and
+// makes them again when the instrument comes back.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +19,11 @@
 
 class RtMidiIn;
 class RtMidiOut;
+
+namespace velda::rtmidi {
+class CJackClient;
+class CJackPort;
+}  // namespace velda::rtmidi
 
 namespace velda::sim {
 
@@ -43,6 +49,8 @@ class CRtMidiInstrumentHost : public CInstrumentHost {
   void RunOnDeviceThread(const std::function<void()>& fn);
   // Ports gone and the device thread stopped: nothing runs afterwards.
   void Close();
+  // Whether the JACK server has gone away.
+  bool ServerGone() const;
 
   void Deliver(std::vector<std::uint8_t> aBytes) override;
   void Schedule(std::uint32_t nDelayMs, std::function<void()> fn) override;
@@ -50,6 +58,8 @@ class CRtMidiInstrumentHost : public CInstrumentHost {
 
  private:
   static void OnRtMessage(double dDelta, std::vector<unsigned char>* pMessage, void* pUser);
+  static void OnJackBytes(const std::uint8_t* p, std::size_t n, void* pUser);
+  void Receive(std::vector<std::uint8_t> aMessage);
   bool MakePorts(std::string& strError);
   void DropPorts();
 
@@ -58,6 +68,10 @@ class CRtMidiInstrumentHost : public CInstrumentHost {
   std::mutex m_mx;  // the ports and the receiver
   std::unique_ptr<RtMidiIn> m_pIn;
   std::unique_ptr<RtMidiOut> m_pOut;
+  std::unique_ptr<rtmidi::CJackClient> m_pJack;
+  rtmidi::CJackPort* m_pJackIn = nullptr;
+  rtmidi::CJackPort* m_pJackOut = nullptr;
+  std::vector<std::uint8_t> m_aPart;  // a system-exclusive message split into events (delivery thread)
   std::function<void(std::vector<std::uint8_t>)> m_fnReceive;
   bool m_bClosed = false;
 };

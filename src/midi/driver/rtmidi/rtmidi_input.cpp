@@ -6,6 +6,8 @@
 #include <cstring>
 #include <thread>
 
+#include "midi/driver/rtmidi/jack_client.h"
+
 namespace velda::rtmidi {
 
 namespace {
@@ -21,7 +23,9 @@ std::int64_t NowNs() {
       .count();
 }
 
-bool IsShortStatus(unsigned char b) { return b < 0xF0 || (b > 0xF0 && b != 0xF7); }
+constexpr unsigned char kSysEx = 0xF0;
+constexpr unsigned char kEndOfSysEx = 0xF7;
+constexpr unsigned char kFirstRealtime = 0xF8;
 
 }  // namespace
 
@@ -36,12 +40,27 @@ CRtMidiInput::CRtMidiInput(MIDIINPROC pfnCallback, DWORD_PTR dwInstance)
 
 CRtMidiInput::~CRtMidiInput() {
   Quiesce();
-  m_pIn.reset();
+  Detach();
 }
 
 void CRtMidiInput::Attach(std::unique_ptr<RtMidiIn> pIn) {
   m_pIn = std::move(pIn);
   m_pIn->setCallback(&CRtMidiInput::OnRtMessage, this);
+}
+
+void CRtMidiInput::AttachJack(CJackClient* pClient, CJackPort* pPort) {
+  m_pJack = pClient;
+  m_pJackPort = pPort;
+}
+
+void CRtMidiInput::Detach() {
+  // No cancelCallback(): RtMidi's thread reads the callback pointer without a lock, and a
+  // message arriving while it is cleared calls a null function. The stopped flag already keeps
+  // deliveries out; closing the client ends RtMidi's thread before this object goes.
+  m_pIn.reset();
+  if (m_pJack != nullptr) m_pJack->ClosePort(m_pJackPort);
+  m_pJack = nullptr;
+  m_pJackPort = nullptr;
 }
 
 void CRtMidiInput::ConfirmOpen() { Call(MIM_OPEN, 0); }
@@ -82,10 +101,7 @@ MMRESULT CRtMidiInput::Reset() {
 
 void CRtMidiInput::Close() {
   Quiesce();
-  // No cancelCallback(): RtMidi's JACK thread reads the callback pointer without a lock, and a
-  // message arriving while it is cleared calls a null function. The stopped flag already keeps
-  // deliveries out; closing the client ends RtMidi's thread before this object goes.
-  m_pIn.reset();
+  Detach();
   {
     const CSpin spin(m_ringBusy);
     for (std::size_t i = 0; i < m_nCount; ++i) {
@@ -118,23 +134,36 @@ void CRtMidiInput::Quiesce() {
 }
 
 void CRtMidiInput::OnRtMessage(double /*dDelta*/, std::vector<unsigned char>* pMessage, void* pUser) {
-  auto* pThis = static_cast<CRtMidiInput*>(pUser);
-  pThis->m_nBusy.fetch_add(1);
-  if (pThis->m_bStarted.load() && pMessage != nullptr && !pMessage->empty()) {
-    tl_pCallingBack = pThis;
-    pThis->Deliver(pMessage->data(), pMessage->size());
+  if (pMessage != nullptr) static_cast<CRtMidiInput*>(pUser)->Receive(pMessage->data(), pMessage->size());
+}
+
+void CRtMidiInput::OnJackBytes(const std::uint8_t* p, std::size_t n, void* pUser) {
+  static_cast<CRtMidiInput*>(pUser)->Receive(p, n);
+}
+
+void CRtMidiInput::Receive(const unsigned char* p, std::size_t n) {
+  m_nBusy.fetch_add(1);
+  if (m_bStarted.load() && n != 0) {
+    tl_pCallingBack = this;
+    Deliver(p, n);
     tl_pCallingBack = nullptr;
   }
-  pThis->m_nBusy.fetch_sub(1);
+  m_nBusy.fetch_sub(1);
 }
 
 void CRtMidiInput::Deliver(const unsigned char* p, std::size_t n) {
-  if (IsShortStatus(p[0])) {
+  // A part that goes on with a system-exclusive message begins with a data byte (or its end);
+  // a real-time byte between two parts is a message of its own and leaves the message open.
+  const bool bLong = p[0] == kSysEx || (m_bInSysEx && p[0] < kFirstRealtime && (p[0] < 0x80 || p[0] == kEndOfSysEx));
+  if (!bLong) {
+    if (p[0] < kFirstRealtime) m_bInSysEx = false;  // any other status byte ends an open message
     DWORD dwMsg = 0;
     for (std::size_t i = 0; i < std::min<std::size_t>(n, 3); ++i) dwMsg |= static_cast<DWORD>(p[i]) << (8 * i);
     Call(MIM_DATA, dwMsg);
     return;
   }
+  const bool bEnds = std::memchr(p, kEndOfSysEx, n) != nullptr;
+  m_bInSysEx = !bEnds;
   std::size_t nPos = 0;
   while (nPos < n) {
     MIDIHDR* pHdr = Front();
@@ -147,7 +176,7 @@ void CRtMidiInput::Deliver(const unsigned char* p, std::size_t n) {
     std::memcpy(pHdr->lpData + pHdr->dwBytesRecorded, p + nPos, nTake);
     pHdr->dwBytesRecorded += static_cast<DWORD>(nTake);
     nPos += nTake;
-    if (pHdr->dwBytesRecorded == pHdr->dwBufferLength || nPos == n) {
+    if (pHdr->dwBytesRecorded == pHdr->dwBufferLength || (nPos == n && bEnds)) {
       PopFront();
       MarkDone(*pHdr);
       Call(MIM_LONGDATA, reinterpret_cast<DWORD_PTR>(pHdr));

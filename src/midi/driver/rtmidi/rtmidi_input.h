@@ -1,8 +1,10 @@
-// One open input: an RtMidi input connected to a port, and the long-message buffer semantics on
-// top of it. RtMidi hands over whole messages on its own thread; their bytes fill the queued
-// headers in order (a message longer than a header goes on in the next one) and each header is
-// returned with MIM_LONGDATA when it is full or its message has ended. A reset returns every
-// queued header (empty ones included) inside the call.
+// One open input: an RtMidi input (ALSA) or a port of our JACK client connected to a port, and
+// the long-message buffer semantics on top of it. Messages arrive on the library's thread, whole
+// (RtMidi) or as JACK events, of which a system-exclusive message may take several when a bridge
+// has split it. Their bytes fill the queued headers in order (a message longer than a header goes
+// on in the next one) and each header is returned with MIM_LONGDATA when it is full or its
+// system-exclusive message has ended. A reset returns every queued header (empty ones included)
+// inside the call.
 //
 // The callback allocates nothing and takes no lock that the installer holds across any work: the
 // headers wait in a fixed ring guarded by a spin flag held for a few pointer moves.
@@ -22,6 +24,9 @@ class RtMidiIn;
 
 namespace velda::rtmidi {
 
+class CJackClient;
+class CJackPort;
+
 class CRtMidiInput {
  public:
   CRtMidiInput(MIDIINPROC pfnCallback, DWORD_PTR dwInstance);
@@ -31,6 +36,9 @@ class CRtMidiInput {
 
   // Takes the RtMidi object (already connected) and starts receiving into this port.
   void Attach(std::unique_ptr<RtMidiIn> pIn);
+  // Or a port of our JACK client, opened with OnJackBytes and this object.
+  void AttachJack(CJackClient* pClient, CJackPort* pPort);
+  static void OnJackBytes(const std::uint8_t* p, std::size_t n, void* pUser);
   HMIDIIN Handle() { return reinterpret_cast<HMIDIIN>(this); }
 
   MMRESULT Start();
@@ -50,6 +58,8 @@ class CRtMidiInput {
 
  private:
   static void OnRtMessage(double dDelta, std::vector<unsigned char>* pMessage, void* pUser);
+  void Receive(const unsigned char* p, std::size_t n);
+  void Detach();
   void Deliver(const unsigned char* p, std::size_t n);
   void Call(UINT wMsg, DWORD_PTR dwParam1);
   DWORD ElapsedMs() const;
@@ -74,6 +84,9 @@ class CRtMidiInput {
   MIDIINPROC m_pfnCallback;
   DWORD_PTR m_dwInstance;
   std::unique_ptr<RtMidiIn> m_pIn;
+  CJackClient* m_pJack = nullptr;
+  CJackPort* m_pJackPort = nullptr;
+  bool m_bInSysEx = false;                  // a system-exclusive message has begun and not yet ended (library thread)
   std::atomic<std::int64_t> m_nStartNs{0};  // set on the installer's thread, read in the callback
   std::array<MIDIHDR*, kRing> m_aRing{};
   std::size_t m_nHead = 0;

@@ -5,7 +5,7 @@
 #include <chrono>
 
 #include "fw/wnd.h"
-#include "midi/driver/rtmidi/jack_watch.h"
+#include "midi/driver/rtmidi/jack_client.h"
 #include "midi/driver/rtmidi/library_notes.h"
 #include "midi/driver/rtmidi/rtmidi_input.h"
 #include "midi/driver/rtmidi/rtmidi_output.h"
@@ -14,8 +14,6 @@ namespace velda::rtmidi {
 
 namespace {
 
-// RtMidi's JACK output passes messages through a 16384-byte ring with a length word.
-constexpr std::size_t kJackMaxMessage = 16379;
 // The ALSA sequencer takes longer messages; this bounds what we hand it.
 constexpr std::size_t kAlsaMaxMessage = 65536;
 constexpr std::uint64_t kReviveEveryMs = 1000;
@@ -73,7 +71,7 @@ MMRESULT UnprepareHeader(MIDIHDR* pHdr) {
 }  // namespace
 
 std::size_t CRtMidiDriver::MaxMessage(EMidiApi eApi) {
-  return eApi == EMidiApi::Jack ? kJackMaxMessage : kAlsaMaxMessage;
+  return eApi == EMidiApi::Jack ? CJackClient::kMaxMessage : kAlsaMaxMessage;
 }
 
 std::unique_ptr<CRtMidiDriver> CRtMidiDriver::Create(const CRtMidiOptions& opt, std::string& strError) {
@@ -119,13 +117,12 @@ bool CRtMidiDriver::ServerGone() const {
 
 bool CRtMidiDriver::MakeDirectory(std::string& strError) {
   if (m_opt.eApi == EMidiApi::Jack) {
-    // RtMidi only warns when no server answers (on std::cerr, before we can catch it): asked
-    // first with a client of our own, which also tells when the server goes.
-    m_pWatch = CJackWatch::Open(m_opt.strClientName);
-    if (m_pWatch == nullptr) {
+    m_pJack = CJackClient::Open(m_opt.strClientName);
+    if (m_pJack == nullptr) {
       strError = "no MIDI system is available: no JACK server is running";
       return false;
     }
+    return true;
   }
   try {
     const CCerrToNotes quiet;
@@ -136,8 +133,7 @@ bool CRtMidiDriver::MakeDirectory(std::string& strError) {
   } catch (const RtMidiError& e) {
     LibraryNote(std::string("rtmidi: ") + e.what());
     DropDirectory();
-    strError = m_opt.eApi == EMidiApi::Jack ? "no MIDI system is available: the JACK server cannot be used"
-                                            : "no MIDI system is available: the ALSA sequencer cannot be opened";
+    strError = "no MIDI system is available: the ALSA sequencer cannot be opened";
     return false;
   }
   return true;
@@ -146,15 +142,15 @@ bool CRtMidiDriver::MakeDirectory(std::string& strError) {
 void CRtMidiDriver::DropDirectory() {
   m_pListIn.reset();
   m_pListOut.reset();
-  m_pWatch.reset();
+  m_pJack.reset();
 }
 
 bool CRtMidiDriver::Usable() {
-  if (!m_bGone && m_pWatch != nullptr && m_pWatch->ServerGone()) {
+  if (!m_bGone && m_pJack != nullptr && m_pJack->ServerGone()) {
     m_bGone = true;
     LibraryNote("the JACK server has gone away: no MIDI devices until it is back and every port is closed");
   }
-  if (!m_bGone) return m_pListIn != nullptr;
+  if (!m_bGone) return m_pListIn != nullptr || m_pJack != nullptr;
   {
     const std::lock_guard<std::mutex> lock(m_mxHandles);
     if (!m_ins.empty() || !m_outs.empty()) return false;
@@ -174,8 +170,14 @@ bool CRtMidiDriver::Usable() {
 
 std::vector<CRtMidiDriver::CPort> CRtMidiDriver::ListIn() {
   std::vector<CPort> a;
-  if (m_pListIn == nullptr || m_bGone || (m_pWatch != nullptr && m_pWatch->ServerGone())) return a;
-  for (const std::string& s : PortNames(*m_pListIn)) {
+  if (m_bGone) return a;
+  std::vector<std::string> aNames;
+  if (m_pJack != nullptr) {
+    aNames = m_pJack->ListPorts(true);
+  } else if (m_pListIn != nullptr) {
+    aNames = PortNames(*m_pListIn);
+  }
+  for (const std::string& s : aNames) {
     if (!IsOwnClient(s, m_opt.strClientName)) a.push_back(CPort{s, ProductNameOf(m_opt.eApi, s)});
   }
   return a;
@@ -183,8 +185,14 @@ std::vector<CRtMidiDriver::CPort> CRtMidiDriver::ListIn() {
 
 std::vector<CRtMidiDriver::CPort> CRtMidiDriver::ListOut() {
   std::vector<CPort> a;
-  if (m_pListOut == nullptr || m_bGone || (m_pWatch != nullptr && m_pWatch->ServerGone())) return a;
-  for (const std::string& s : PortNames(*m_pListOut)) {
+  if (m_bGone) return a;
+  std::vector<std::string> aNames;
+  if (m_pJack != nullptr) {
+    aNames = m_pJack->ListPorts(false);
+  } else if (m_pListOut != nullptr) {
+    aNames = PortNames(*m_pListOut);
+  }
+  for (const std::string& s : aNames) {
     if (!IsOwnClient(s, m_opt.strClientName)) a.push_back(CPort{s, ProductNameOf(m_opt.eApi, s)});
   }
   return a;
@@ -197,7 +205,6 @@ void CRtMidiDriver::WatchLoop() {
     bool bChanged = false;
     {
       const std::lock_guard<std::mutex> lock(m_mxDir);
-      if (m_pWatch != nullptr) m_pWatch->TakePortsChanged();
       std::vector<CPort> aIn = ListIn();
       std::vector<CPort> aOut = ListOut();
       if (aIn != m_aSeenIn || aOut != m_aSeenOut) {
@@ -252,19 +259,25 @@ MMRESULT CRtMidiDriver::InOpen(HMIDIIN* phMidiIn, UINT uDeviceId, DWORD_PTR dwCa
   if (uDeviceId >= m_aIn.size()) return MMSYSERR_BADDEVICEID;
   auto* pfn = (fdwOpen & CALLBACK_TYPEMASK) == CALLBACK_FUNCTION ? reinterpret_cast<MIDIINPROC>(dwCallback) : nullptr;
   auto pInput = std::make_unique<CRtMidiInput>(pfn, dwInstance);
-  try {
-    const CCerrToNotes quiet;
-    auto pRt = std::make_unique<RtMidiIn>(RtApiOf(m_opt.eApi), m_opt.strClientName);
-    pRt->setErrorCallback(&OnRtError, nullptr);
-    pRt->ignoreTypes(false, true, true);  // system-exclusive in; clock and active sensing out
-    const int nIndex = IndexOf(*pRt, m_aIn[uDeviceId].strFull);
-    if (nIndex < 0) return MMSYSERR_BADDEVICEID;  // gone since it was counted
-    pRt->openPort(static_cast<unsigned int>(nIndex), "in");
-    if (!pRt->isPortOpen()) return MMSYSERR_ERROR;
-    pInput->Attach(std::move(pRt));
-  } catch (const RtMidiError& e) {
-    LibraryNote(std::string("rtmidi: ") + e.what());
-    return MMSYSERR_ERROR;
+  if (m_pJack != nullptr) {
+    CJackPort* pPort = m_pJack->OpenInput("in", m_aIn[uDeviceId].strFull, &CRtMidiInput::OnJackBytes, pInput.get());
+    if (pPort == nullptr) return MMSYSERR_ERROR;
+    pInput->AttachJack(m_pJack.get(), pPort);
+  } else {
+    try {
+      const CCerrToNotes quiet;
+      auto pRt = std::make_unique<RtMidiIn>(RtApiOf(m_opt.eApi), m_opt.strClientName);
+      pRt->setErrorCallback(&OnRtError, nullptr);
+      pRt->ignoreTypes(false, true, true);  // system-exclusive in; clock and active sensing out
+      const int nIndex = IndexOf(*pRt, m_aIn[uDeviceId].strFull);
+      if (nIndex < 0) return MMSYSERR_BADDEVICEID;  // gone since it was counted
+      pRt->openPort(static_cast<unsigned int>(nIndex), "in");
+      if (!pRt->isPortOpen()) return MMSYSERR_ERROR;
+      pInput->Attach(std::move(pRt));
+    } catch (const RtMidiError& e) {
+      LibraryNote(std::string("rtmidi: ") + e.what());
+      return MMSYSERR_ERROR;
+    }
   }
   CRtMidiInput* p = pInput.get();
   {
@@ -357,20 +370,26 @@ MMRESULT CRtMidiDriver::OutOpen(HMIDIOUT* phMidiOut, UINT uDeviceId, DWORD_PTR /
   if (uDeviceId == MIDI_MAPPER) return MIDIERR_NODEVICE;  // there is no mapper here
   if (uDeviceId >= m_aOut.size()) return MMSYSERR_BADDEVICEID;
   std::unique_ptr<CRtMidiOutput> pOutput;
-  try {
-    const CCerrToNotes quiet;
-    auto pRt = std::make_unique<RtMidiOut>(RtApiOf(m_opt.eApi), m_opt.strClientName);
-    pRt->setErrorCallback(&OnRtError, nullptr);
-    const int nIndex = IndexOf(*pRt, m_aOut[uDeviceId].strFull);
-    if (nIndex < 0) return MMSYSERR_BADDEVICEID;
-    pRt->openPort(static_cast<unsigned int>(nIndex), "out");
-    if (!pRt->isPortOpen()) return MMSYSERR_ERROR;
-    RtMidiOut* pRaw = pRt.get();
-    pOutput = std::make_unique<CRtMidiOutput>(std::move(pRt), MaxMessage(m_opt.eApi));
-    pRaw->setErrorCallback(&OnRtError, pOutput.get());
-  } catch (const RtMidiError& e) {
-    LibraryNote(std::string("rtmidi: ") + e.what());
-    return MMSYSERR_ERROR;
+  if (m_pJack != nullptr) {
+    CJackPort* pPort = m_pJack->OpenOutput("out", m_aOut[uDeviceId].strFull);
+    if (pPort == nullptr) return MMSYSERR_ERROR;
+    pOutput = std::make_unique<CRtMidiOutput>(m_pJack.get(), pPort);
+  } else {
+    try {
+      const CCerrToNotes quiet;
+      auto pRt = std::make_unique<RtMidiOut>(RtApiOf(m_opt.eApi), m_opt.strClientName);
+      pRt->setErrorCallback(&OnRtError, nullptr);
+      const int nIndex = IndexOf(*pRt, m_aOut[uDeviceId].strFull);
+      if (nIndex < 0) return MMSYSERR_BADDEVICEID;
+      pRt->openPort(static_cast<unsigned int>(nIndex), "out");
+      if (!pRt->isPortOpen()) return MMSYSERR_ERROR;
+      RtMidiOut* pRaw = pRt.get();
+      pOutput = std::make_unique<CRtMidiOutput>(std::move(pRt), MaxMessage(m_opt.eApi));
+      pRaw->setErrorCallback(&OnRtError, pOutput.get());
+    } catch (const RtMidiError& e) {
+      LibraryNote(std::string("rtmidi: ") + e.what());
+      return MMSYSERR_ERROR;
+    }
   }
   CRtMidiOutput* p = pOutput.get();
   {

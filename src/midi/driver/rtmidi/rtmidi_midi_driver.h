@@ -1,5 +1,5 @@
-// The system's MIDI devices through RtMidi: the ALSA sequencer or JACK, chosen explicitly (RtMidi
-// on its own tries ALSA and never falls back). Ports are listed by name (the product name is the
+// The system's MIDI devices: the ALSA sequencer through RtMidi, or JACK through one client of our
+// own (jack_client.h), chosen explicitly. Ports are listed by name (the product name is the
 // port's own name, at most 31 bytes; our own client's ports are left out); input and output have
 // the buffer semantics of the rest of the driver layer (rtmidi_input.h, rtmidi_output.h).
 //
@@ -7,10 +7,10 @@
 // (and the JACK server going away) through fnDeviceChange, by default as WM_DEVICECHANGE with
 // DBT_DEVNODES_CHANGED and data 0 to the main window.
 //
-// The JACK server going away: RtMidi's objects then hold dead clients, and making a new client
-// before the dead ones are closed crashes libjack. So once the server is gone the driver lists no
-// devices and opens nothing; when every port is closed, it lets go of its own objects and looks
-// for a server again (a restarted one is used from then on).
+// The JACK server going away: our client is then dead, and making a new client before the dead
+// one is closed crashes libjack. So once the server is gone the driver lists no devices and opens
+// nothing; when every port is closed, it closes the dead client and looks for a server again (a
+// restarted one is used from then on).
 #pragma once
 
 #include <condition_variable>
@@ -33,7 +33,7 @@ namespace velda::rtmidi {
 
 class CRtMidiInput;
 class CRtMidiOutput;
-class CJackWatch;
+class CJackClient;
 
 struct CRtMidiOptions {
   EMidiApi eApi = EMidiApi::Alsa;
@@ -52,7 +52,7 @@ class CRtMidiDriver : public CMidiDriver {
   CRtMidiDriver& operator=(const CRtMidiDriver&) = delete;
 
   EMidiApi Api() const { return m_opt.eApi; }
-  // The longest message the API carries whole (JACK: 16379 bytes through RtMidi).
+  // The longest message the API carries whole (JACK: 16379 bytes per event).
   static std::size_t MaxMessage(EMidiApi eApi);
   // Whether the JACK server went away while we were connected.
   bool ServerGone() const;
@@ -87,7 +87,7 @@ class CRtMidiDriver : public CMidiDriver {
   };
 
   explicit CRtMidiDriver(const CRtMidiOptions& opt);
-  // The listing objects (and the JACK watch); m_mxDir held.
+  // The listing objects (ALSA) or our client (JACK); m_mxDir held.
   bool MakeDirectory(std::string& strError);
   void DropDirectory();
   // Whether devices may be listed and opened now; after the server went away and every port is
@@ -101,7 +101,7 @@ class CRtMidiDriver : public CMidiDriver {
 
   CRtMidiOptions m_opt;
   mutable std::mutex m_mxDir;  // before m_mxHandles when both are taken
-  std::unique_ptr<CJackWatch> m_pWatch;
+  std::unique_ptr<CJackClient> m_pJack;
   std::unique_ptr<RtMidiIn> m_pListIn;
   std::unique_ptr<RtMidiOut> m_pListOut;
   bool m_bGone = false;

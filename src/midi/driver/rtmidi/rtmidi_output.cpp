@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "midi/driver/rtmidi/jack_client.h"
 #include "midi/driver/rtmidi/library_notes.h"
 
 namespace velda::rtmidi {
@@ -11,7 +12,12 @@ namespace velda::rtmidi {
 CRtMidiOutput::CRtMidiOutput(std::unique_ptr<RtMidiOut> pOut, std::size_t nMaxMessage)
     : m_pOut(std::move(pOut)), m_nMaxMessage(nMaxMessage) {}
 
-CRtMidiOutput::~CRtMidiOutput() = default;
+CRtMidiOutput::CRtMidiOutput(CJackClient* pClient, CJackPort* pPort)
+    : m_pJack(pClient), m_pJackPort(pPort), m_nMaxMessage(CJackClient::kMaxMessage) {}
+
+CRtMidiOutput::~CRtMidiOutput() {
+  if (m_pJack != nullptr) m_pJack->ClosePort(m_pJackPort);
+}
 
 MMRESULT CRtMidiOutput::LongMsg(MIDIHDR* pHdr) {
   const DWORD dwFlags = LoadHeaderFlags(*pHdr);
@@ -24,7 +30,15 @@ MMRESULT CRtMidiOutput::LongMsg(MIDIHDR* pHdr) {
   }
   StoreHeaderFlags(*pHdr, (dwFlags & ~MHDR_DONE) | MHDR_INQUEUE);
   try {
-    m_pOut->sendMessage(reinterpret_cast<const unsigned char*>(pHdr->lpData), pHdr->dwBufferLength);
+    const auto* pBytes = reinterpret_cast<const unsigned char*>(pHdr->lpData);
+    if (m_pJack != nullptr) {
+      if (!m_pJack->Send(m_pJackPort, pBytes, pHdr->dwBufferLength)) {
+        LibraryNote("jack: a message of " + std::to_string(pHdr->dwBufferLength) + " bytes could not be queued");
+        m_bFailed = true;
+      }
+    } else {
+      m_pOut->sendMessage(pBytes, pHdr->dwBufferLength);
+    }
   } catch (const RtMidiError& e) {
     LibraryNote(std::string("rtmidi: ") + e.what());
     m_bFailed = true;

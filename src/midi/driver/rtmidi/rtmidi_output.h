@@ -1,5 +1,6 @@
-// One open output: an RtMidi output connected to a port. Each long message goes out whole in one
-// call; RtMidi copies it, so the header is done when the call returns.
+// One open output: an RtMidi output (ALSA) or a port of our JACK client, connected to a port.
+// Each long message goes out whole in one call; it is copied, so the header is done when the
+// call returns.
 #pragma once
 
 #include <cstddef>
@@ -11,10 +12,14 @@ class RtMidiOut;
 
 namespace velda::rtmidi {
 
+class CJackClient;
+class CJackPort;
+
 class CRtMidiOutput {
  public:
   // nMaxMessage: the longest message the API carries whole.
   CRtMidiOutput(std::unique_ptr<RtMidiOut> pOut, std::size_t nMaxMessage);
+  CRtMidiOutput(CJackClient* pClient, CJackPort* pPort);
   ~CRtMidiOutput();
   CRtMidiOutput(const CRtMidiOutput&) = delete;
   CRtMidiOutput& operator=(const CRtMidiOutput&) = delete;
@@ -27,6 +32,8 @@ class CRtMidiOutput {
 
  private:
   std::unique_ptr<RtMidiOut> m_pOut;
+  CJackClient* m_pJack = nullptr;
+  CJackPort* m_pJackPort = nullptr;
   std::size_t m_nMaxMessage;
   bool m_bFailed = false;
 };
