@@ -27,11 +27,14 @@ expect_quiet_stderr
 # restart too: its ports are new ones then).
 grep -q '^client- ' "$work/churn.txt" || fail "no client of the churn came and went"
 grep -q '^connect velda-installer[-0-9]*:' "$work/churn.txt" || fail "the churn never connected the installer's ports"
-grep -q '^connect .*HALVEN USB OUT 0-1 \|^connect .* velda-sim[-0-9]*:HALVEN USB IN 0-1$' "$work/churn.txt" ||
+grep -q '^connect .*velda-sim[-0-9]*:HALVEN USB ' "$work/churn.txt" ||
   fail "the churn never connected the instrument's ports"
 grep -q '^disconnect ' "$work/churn.txt" || fail "the churn broke no connection"
 
 kill -TERM "$CHURN_PID"
+deadline=$((SECONDS + 30))
+while kill -0 "$CHURN_PID" 2>/dev/null && [ "$SECONDS" -lt "$deadline" ]; do sleep 0.05; done
+kill -0 "$CHURN_PID" 2>/dev/null && fail "the churning client did not end within 30 s of SIGTERM"
 wait "$CHURN_PID" || fail "the churning client did not end cleanly"
 sim_rc=0
 kill -TERM "$SIM_PID"

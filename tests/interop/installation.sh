@@ -1,4 +1,5 @@
 # Sourced by the installation tests after jack-server.sh: the sample package, velda-sim on the
+# shellcheck shell=bash
 # test's JACK server, and velda-installer run against it on the terminal.
 #   VELDA_INSTALLER, VELDA_SIM, VELDA_SAMPLE, VELDA_SOURCE_DIR come from ctest.
 

@@ -1,4 +1,5 @@
 # Sourced by the interop tests: a JACK world of the test's own and a server in it (dummy backend,
+# shellcheck shell=bash
 # synchronous mode: asynchronous mode loses messages), and an EXIT trap that stops every process
 # the test started, by process id: clients first, then the server.
 #
