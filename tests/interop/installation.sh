@@ -1,4 +1,5 @@
 # Sourced by the installation tests after jack-server.sh: the sample package, velda-sim on the
+# shellcheck shell=bash
 # test's JACK server, and velda-installer run against it on the terminal.
 #   VELDA_INSTALLER, VELDA_SIM, VELDA_SAMPLE, VELDA_SOURCE_DIR come from ctest.
 
@@ -10,7 +11,7 @@ export XDG_RUNTIME_DIR="$work"
 SIM_PID=""
 # start_sim [--instrument KEY=VALUE]...: the instrument with its memory dumped on exit.
 start_sim() {
-  "$VELDA_SIM" --midi-api jack --dump "$work/memory" --log "$work/sim.log" "$@" &
+  "$VELDA_SIM" --midi-api jack --dump "$work/memory" --log "$work/sim.log" "$@" 2>>"$work/sim.err" &
   SIM_PID=$!
   started "$SIM_PID"
   wait_for_port "HALVEN USB IN 0-1"
@@ -37,7 +38,7 @@ run_installer() {
 
 fail() {
   echo "FAIL: $*" >&2
-  for f in out.txt err.txt sim.log; do
+  for f in out.txt err.txt sim.log sim.err; do
     if [ -f "$work/$f" ]; then
       echo "---- $f (last lines)" >&2
       tail -n 25 "$work/$f" >&2

@@ -1,10 +1,39 @@
-# Sourced by the interop tests: a JACK server of the test's own (dummy backend, synchronous mode:
-# asynchronous mode loses messages), under a unique name, and an EXIT trap that stops every
-# process the test started, by process id: clients first, then the server.
+# Sourced by the interop tests: a JACK world of the test's own and a server in it (dummy backend,
+# shellcheck shell=bash
+# synchronous mode: asynchronous mode loses messages), and an EXIT trap that stops every process
+# the test started, by process id: clients first, then the server.
 #
 #   . jack-server.sh            starts the server; JACK_DEFAULT_SERVER names it
 #   started PID                 the trap stops PID too (before the server)
 #   stop_jack                   kills the server now (kill -9: as a crash would)
+#   start_jack                  starts it again, under the same name
+#   wait_for_port SUFFIX [S]    waits until a port whose name ends in SUFFIX exists
+#   wait_for_no_port SUFFIX [S] waits until no such port exists
+#
+# JACK keeps its registry of servers, its sockets and its semaphores in /dev/shm. The registry
+# holds at most 8 servers and keeps the entry of a server killed with -9 for good, and every test
+# would otherwise see every other test's servers. So the sourcing script runs again, at once, in a
+# mount namespace of its own with an empty tmpfs on /dev/shm: nothing it or its JACK server makes
+# is seen outside, and the tmpfs goes away with the last process in it. The same process id runs
+# on (unshare without --fork execs), so ctest's time-out signal still reaches the test's trap.
+
+if [ -z "${VELDA_JACK_WORLD:-}" ]; then
+  export VELDA_JACK_WORLD=$$
+  # As root a mount namespace suffices; otherwise a user namespace maps the caller to root in it.
+  velda_unshare=(unshare --mount --propagation private)
+  [ "$(id -u)" -eq 0 ] || velda_unshare=(unshare --user --map-root-user --mount --propagation private)
+  # shellcheck disable=SC2016 # expanded by the inner shell
+  velda_enter='mount -t tmpfs -o mode=1777,size=256m velda-jack /dev/shm && exec "$@"'
+  if "${velda_unshare[@]}" sh -c "$velda_enter" sh true 2>"${TMPDIR:-/tmp}/velda-unshare.$$"; then
+    rm -f "${TMPDIR:-/tmp}/velda-unshare.$$"
+    exec "${velda_unshare[@]}" sh -c "$velda_enter" sh "$BASH" "$0" "$@"
+  fi
+  echo "$0: cannot give the test a JACK world of its own (a mount namespace with a tmpfs on /dev/shm):" >&2
+  cat "${TMPDIR:-/tmp}/velda-unshare.$$" >&2
+  rm -f "${TMPDIR:-/tmp}/velda-unshare.$$"
+  echo "run the interop tests as root, or where unprivileged user namespaces are allowed" >&2
+  exit 1
+fi
 
 VELDA_PIDS=()
 JACKD_PID=""
@@ -32,80 +61,66 @@ trap stop_all EXIT
 # A test stopped by a signal (ctest's time-out) still cleans up.
 trap 'exit 143' TERM INT HUP
 
+# The server's name: alone in this world, but a unique one keeps logs of parallel tests apart.
+export JACK_DEFAULT_SERVER="velda-test-$$"
+export JACK_NO_START_SERVER=1
+
 stop_jack() {
   kill -KILL "$JACKD_PID" 2>/dev/null || true
   wait "$JACKD_PID" 2>/dev/null || true
   JACKD_PID=""
-  # What a server removes when it stops: its shared memory and its clients' semaphores.
-  rm -f /dev/shm/jack_"$JACK_DEFAULT_SERVER"_* /dev/shm/jack_sem.*_"$JACK_DEFAULT_SERVER"_*
 }
 
-export JACK_NO_START_SERVER=1
-# JACK's shared registry holds at most 8 servers, and a server that dies without stopping (killed
-# with -9, as one test does on purpose) keeps its entry for good. Entries whose process is gone are
-# therefore cleared before a server starts, under a lock that keeps the tests' own servers from
-# registering meanwhile.
-VELDA_JACK_LOCK=${TMPDIR:-/tmp}/velda-jack-servers.lock
-
-# Clears the registry entries of servers that no longer run. Layout of JACK 1.9's registry header:
-# magic "KCAJ", protocol, type, size, header length (2136), entry length, then 8 entries of
-# 264 bytes that begin with the server's process id. Anything else is left as it is.
-reclaim_dead_jack_entries() {
-  local f=/dev/shm/jack-shm-registry i off pid
-  [ -f "$f" ] && [ "$(head -c 4 "$f")" = KCAJ ] || return 0
-  [ "$(od -An -t u4 -j 16 -N 4 "$f" | tr -d ' ')" = 2136 ] || return 0
-  for i in 0 1 2 3 4 5 6 7; do
-    off=$((24 + i * 264))
-    pid=$(od -An -t d4 -j "$off" -N 4 "$f" | tr -d ' ')
-    if [ "$pid" != 0 ] && [ ! -d "/proc/$pid" ]; then
-      dd if=/dev/zero of="$f" bs=1 seek="$off" count=264 conv=notrunc status=none
-    fi
-  done
-}
-
-# Starts a server under a name of its own and waits until two clients in a row can join it.
+# Starts the server and waits until two clients in a row can join it. Under heavy load a server
+# sometimes fails its own start-up (a client's notification times out and no client can join
+# again): it is then stopped and started anew, up to three times.
 start_jack() {
-  export JACK_DEFAULT_SERVER="velda-test-$$-$RANDOM"
-  # VELDA_JACK_PERIOD: frames per period (default 128; the benchmark also measures smaller ones).
-  jackd -n "$JACK_DEFAULT_SERVER" --no-realtime -S -t 2000 -p 16 -d dummy -r 48000 -p "${VELDA_JACK_PERIOD:-128}" \
-    >"$VELDA_TMP/jackd.log" 2>&1 {VELDA_JACK_LOCK_FD}>&- &
-  JACKD_PID=$!
-  for _ in $(seq 200); do
-    kill -0 "$JACKD_PID" 2>/dev/null || return 1
-    jack_lsp >/dev/null 2>&1 && break
-    sleep 0.05
-  done
-  jack_lsp >/dev/null 2>&1 && jack_lsp >/dev/null 2>&1 && kill -0 "$JACKD_PID" 2>/dev/null
-}
-
-# Under heavy load a server sometimes fails its own start-up (a client's notification times out
-# and no client can join again): it is then stopped and started anew, up to three times.
-exec {VELDA_JACK_LOCK_FD}>"$VELDA_JACK_LOCK"
-flock "$VELDA_JACK_LOCK_FD"
-for attempt in 1 2 3; do
-  reclaim_dead_jack_entries
-  start_jack && break
-  if [ -n "$JACKD_PID" ]; then
+  local attempt deadline
+  for attempt in 1 2 3; do
+    # VELDA_JACK_PERIOD: frames per period (default 128; the benchmark also measures smaller ones).
+    jackd -n "$JACK_DEFAULT_SERVER" --no-realtime -S -t 2000 -p 16 -d dummy -r 48000 -p "${VELDA_JACK_PERIOD:-128}" \
+      >>"$VELDA_TMP/jackd.log" 2>&1 &
+    JACKD_PID=$!
+    deadline=$((SECONDS + 15))
+    while kill -0 "$JACKD_PID" 2>/dev/null && [ "$SECONDS" -lt "$deadline" ]; do
+      jack_lsp >/dev/null 2>&1 && break
+      sleep 0.05
+    done
+    if jack_lsp >/dev/null 2>&1 && jack_lsp >/dev/null 2>&1 && kill -0 "$JACKD_PID" 2>/dev/null; then
+      return 0
+    fi
     kill -TERM "$JACKD_PID" 2>/dev/null || true
     wait "$JACKD_PID" 2>/dev/null || true
     JACKD_PID=""
-  fi
-  if [ "$attempt" -eq 3 ]; then
-    echo "the test's JACK server did not start:" >&2
-    cat "$VELDA_TMP/jackd.log" >&2
-    exit 1
-  fi
-done
-flock -u "$VELDA_JACK_LOCK_FD"
-exec {VELDA_JACK_LOCK_FD}>&-
+    echo "---- start $attempt failed" >>"$VELDA_TMP/jackd.log"
+  done
+  echo "the test's JACK server did not start:" >&2
+  cat "$VELDA_TMP/jackd.log" >&2
+  return 1
+}
+
+start_jack || exit 1
 
 # Waits until a JACK port whose name ends in $1 exists (up to $2 seconds, default 10).
 wait_for_port() {
-  local n=$(( ${2:-10} * 20 ))
-  for _ in $(seq "$n"); do
+  local deadline=$((SECONDS + ${2:-10}))
+  while :; do
     jack_lsp 2>/dev/null | grep -q -- "$1\$" && return 0
+    [ "$SECONDS" -lt "$deadline" ] || break
     sleep 0.05
   done
   echo "no JACK port $1" >&2
+  return 1
+}
+
+# Waits until no JACK port whose name ends in $1 exists (up to $2 seconds, default 10).
+wait_for_no_port() {
+  local deadline=$((SECONDS + ${2:-10}))
+  while :; do
+    jack_lsp 2>/dev/null | grep -q -- "$1\$" || return 0
+    [ "$SECONDS" -lt "$deadline" ] || break
+    sleep 0.05
+  done
+  echo "JACK port $1 is still there" >&2
   return 1
 }
