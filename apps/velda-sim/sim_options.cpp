@@ -101,7 +101,6 @@ Options:
 It ends cleanly on SIGTERM and SIGINT (Ctrl-C), writing the dump first, and on its own when the
 JACK server goes away.
 
-Simulated instrument settings (key=value):
 )";
   s += InstrumentSettingsHelp();
   s += R"(
