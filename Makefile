@@ -1,5 +1,5 @@
 # The two commands of the project. Each does its own set-up on a fresh Debian 12 machine.
-.PHONY: web web-tests test test-windows windows-tests demo deps build lint clean fuzz soak
+.PHONY: web web-tests test test-windows windows-tests demo deps build lint clean fuzz soak package
 
 JOBS ?= 2
 # The tests that run threads: ThreadSanitizer builds and runs these alone.
@@ -68,10 +68,21 @@ web-tests: web
 lint: build
 	scripts/lint build/default
 
-demo: deps
-	cmake --preset default
+# The demo needs neither the tests nor the benchmarks, nor their libraries.
+DEMO_CONFIG := -DVELDA_TESTS=OFF -DVELDA_BENCH=OFF
+
+demo:
+	scripts/install-deps demo
+	cmake --preset default $(DEMO_CONFIG)
 	cmake --build --preset default -j $(JOBS) --target velda-installer velda-sample
 	examples/run-demo build/default
+
+# The packages a user installs: the .deb (build/default) and the Windows zip and installer
+# (build/windows).
+package: build
+	cd build/default && cpack -G DEB
+	cmake --preset windows
+	cmake --build --preset windows -j $(JOBS) --target velda-windows-packages
 
 clean:
 	rm -rf build
