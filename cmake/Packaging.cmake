@@ -1,6 +1,6 @@
 # The packages a user installs instead of building: on Linux a Debian package (cpack -G DEB in
-# build/default; make package), on Windows a zip and an NSIS installer (cpack -G "ZIP;NSIS" in
-# build/windows). Their version is the project version.
+# build/default), on Windows a zip and an NSIS installer (target velda-windows-packages in
+# build/windows); make package makes all three. Their version is the project version.
 include(GNUInstallDirs)
 
 set(VELDA_MAINTAINER "The VELDA Installer developers <maintainers@velda-installer.org>")
@@ -29,6 +29,5 @@ if(WIN32)
   include(${CMAKE_CURRENT_LIST_DIR}/PackagingWindows.cmake)
 else()
   include(${CMAKE_CURRENT_LIST_DIR}/PackagingDebian.cmake)
+  include(CPack)
 endif()
-
-include(CPack)
