@@ -9,9 +9,10 @@ FUZZERS := fuzz_package fuzz_installation fuzz_replies fuzz_instrument
 FUZZ_SECONDS ?= 15
 FUZZ_LONG_SECONDS ?= 600
 SOAK_RUNS ?= 50000
-# What the Windows tests run: the program, the sample tool, the test-only winmm.dll, the suites.
+# What the Windows tests run: the program, the sample tool, the test-only winmm.dll, the suites,
+# the downloads (zip and installer).
 WINDOWS_TARGETS := velda-installer velda-sample test_winmm windows_fw_tests windows_midi_tests \
-  windows_scenario_tests windows_winmm_tests
+  windows_scenario_tests windows_winmm_tests velda-windows-packages
 
 deps:
 	scripts/install-deps
