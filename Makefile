@@ -1,5 +1,5 @@
 # The two commands of the project. Each does its own set-up on a fresh Debian 12 machine.
-.PHONY: web web-tests test test-windows windows-tests demo deps build lint clean fuzz soak
+.PHONY: web web-tests test test-windows windows-tests demo deps build lint clean fuzz soak package
 
 JOBS ?= 2
 # The tests that run threads: ThreadSanitizer builds and runs these alone.
@@ -9,9 +9,10 @@ FUZZERS := fuzz_package fuzz_installation fuzz_replies fuzz_instrument
 FUZZ_SECONDS ?= 15
 FUZZ_LONG_SECONDS ?= 600
 SOAK_RUNS ?= 50000
-# What the Windows tests run: the program, the sample tool, the test-only winmm.dll, the suites.
+# What the Windows tests run: the program, the sample tool, the test-only winmm.dll, the suites,
+# the downloads (zip and installer).
 WINDOWS_TARGETS := velda-installer velda-sample test_winmm windows_fw_tests windows_midi_tests \
-  windows_scenario_tests windows_winmm_tests
+  windows_scenario_tests windows_winmm_tests velda-windows-packages
 
 deps:
 	scripts/install-deps
@@ -68,10 +69,21 @@ web-tests: web
 lint: build
 	scripts/lint build/default
 
-demo: deps
-	cmake --preset default
+# The demo needs neither the tests nor the benchmarks, nor their libraries.
+DEMO_CONFIG := -DVELDA_TESTS=OFF -DVELDA_BENCH=OFF
+
+demo:
+	scripts/install-deps demo
+	cmake --preset default $(DEMO_CONFIG)
 	cmake --build --preset default -j $(JOBS) --target velda-installer velda-sample
 	examples/run-demo build/default
+
+# The packages a user installs: the .deb (build/default) and the Windows zip and installer
+# (build/windows).
+package: build
+	cd build/default && cpack -G DEB
+	cmake --preset windows
+	cmake --build --preset windows -j $(JOBS) --target velda-windows-packages
 
 clean:
 	rm -rf build

@@ -1,6 +1,7 @@
 #include "uxs_help.h"
 
 #include "man_page.h"
+#include "shell/version.h"
 
 namespace velda::uxs {
 
@@ -70,7 +71,7 @@ Exit codes:
 
 std::string UxsHelpText() { return kHelp; }
 
-std::string UxsVersionText() { return "uxs 1.10"; }
+std::string UxsVersionText() { return std::string("uxs ") + VELDA_VERSION; }
 
 std::string UxsManPage() {
   return velda::app::HelpToManPage(

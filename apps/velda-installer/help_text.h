@@ -4,10 +4,12 @@
 
 #include <string>
 
+#include "shell/version.h"
+
 namespace velda::app {
 
 inline constexpr const char* PROGRAM_NAME = "velda-installer";
-inline constexpr const char* PROGRAM_VERSION = "1.10";
+inline constexpr const char* PROGRAM_VERSION = VELDA_VERSION;
 
 // The whole --help text: usage, options, the terminal's keys, the simulated instrument's
 // settings and the exit codes. Lines end in LF.

@@ -1,10 +1,12 @@
 // The installer's own texts, exactly as the user sees them.
 #pragma once
 
+#include "shell/version.h"
+
 namespace velda {
 
 inline constexpr const char* TXT_APP_TITLE = "VELDA Installer";
-inline constexpr const char* TXT_WINDOW_TITLE = "VELDA Installer Ver. 1.10";
+inline constexpr const char* TXT_WINDOW_TITLE = VELDA_WINDOW_TITLE;
 
 inline constexpr const char* TXT_QUESTION_1 =
     "Make sure the instrument and \r\ncomputer are properly \r\nconnected via USB cable.";
