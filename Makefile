@@ -11,7 +11,7 @@ FUZZ_LONG_SECONDS ?= 600
 SOAK_RUNS ?= 50000
 # What the Windows tests run: the program, the sample tool, the test-only winmm.dll, the suites.
 WINDOWS_TARGETS := velda-installer velda-sample test_winmm windows_fw_tests windows_midi_tests \
-  windows_scenario_tests windows_winmm_tests
+  windows_scenario_tests windows_winmm_tests windows_ui_tests
 
 deps:
 	scripts/install-deps
