@@ -12,7 +12,7 @@ SOAK_RUNS ?= 50000
 # What the Windows tests run: the program, the sample tool, the test-only winmm.dll, the suites,
 # the downloads (zip and installer).
 WINDOWS_TARGETS := velda-installer velda-sample test_winmm windows_fw_tests windows_midi_tests \
-  windows_scenario_tests windows_winmm_tests velda-windows-packages
+  windows_scenario_tests windows_winmm_tests windows_ui_tests velda-windows-packages
 
 deps:
 	scripts/install-deps

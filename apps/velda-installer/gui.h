@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 #include "fw/msgloop.h"
 #include "shell/installer_app.h"
@@ -22,6 +23,10 @@ bool GuiBuilt();
 bool GuiCanShow();
 // Whether a desktop is there, so that the window is the default front end.
 bool GuiHasDisplay();
+
+// Tells the user, in a box of the window's system, why the program did not start. Only a GUI that
+// has no terminal to write to shows one (Windows: a -mwindows program's stderr goes nowhere).
+void GuiShowStartFailure(const std::string& strText);
 
 // Runs the installer with its window: InitInstance on a thread of its own, on loop (real clock);
 // returns when it has returned. false when the GUI ended first.

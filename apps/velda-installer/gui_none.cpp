@@ -13,4 +13,7 @@ bool RunGui(char* /*pszArgv0*/, CInstallerApp& /*app*/, fw::CMsgLoop& /*loop*/, 
   return false;
 }
 
+// Started from a terminal or a desktop session, the program's stderr is read there.
+void GuiShowStartFailure(const std::string& /*strText*/) {}
+
 }  // namespace velda::app

@@ -30,4 +30,7 @@ bool RunGui(char* pszArgv0, CInstallerApp& app, fw::CMsgLoop& loop, const CGuiHo
   return qt::RunQtFrontEnd(1, aArgv, app, loop, opt) == 0;
 }
 
+// Started from a terminal or a desktop session, the program's stderr is read there.
+void GuiShowStartFailure(const std::string& /*strText*/) {}
+
 }  // namespace velda::app

@@ -10,6 +10,8 @@ bool GuiCanShow() { return true; }
 
 bool GuiHasDisplay() { return true; }
 
+void GuiShowStartFailure(const std::string& strText) { win32::ShowStartFailure(strText); }
+
 bool RunGui(char* /*pszArgv0*/, CInstallerApp& app, fw::CMsgLoop& loop, const CGuiHooks& hooks) {
   win32::CWin32RunOptions opt;
   opt.fnBeforeInit = hooks.fnBeforeInit;

@@ -81,9 +81,11 @@ std::string LockScope(const CAppOptions& opt) {
   return "virtual:" + folder.string();
 }
 
-int NoLock(const std::string& strWhy) {
-  Complain("cannot take the single-instance lock (" + strWhy +
-           "); not starting, as another copy could not be kept out");
+int NoLock(const std::string& strWhy, bool bGui) {
+  const std::string strText =
+      "cannot take the single-instance lock (" + strWhy + "); not starting, as another copy could not be kept out";
+  Complain(strText);
+  if (bGui) GuiShowStartFailure(std::string(PROGRAM_NAME) + ": " + strText);
   return EXIT_NO_LOCK;
 }
 
@@ -185,7 +187,7 @@ int RunProgram(int argc, char** argv) {
         // Another copy runs: end at once, silently, before touching anything (a trace, a dump).
         return EXIT_SECOND_COPY;
       case fw::ELock::Unavailable:
-        return NoLock(strWhy);
+        return NoLock(strWhy, bGui);
       case fw::ELock::Ok:
         break;
     }
@@ -226,7 +228,7 @@ int RunProgram(int argc, char** argv) {
   if (app.WasSecondCopy()) {
     return EXIT_SECOND_COPY;  // it lost the race for the lock after all: still silent
   }
-  if (app.LockUnavailable()) return NoLock(app.LockError());
+  if (app.LockUnavailable()) return NoLock(app.LockError(), bGui);
 
   const int nExit = ExitCodeOf(eOutcome);
   std::string strNote;

@@ -40,8 +40,10 @@ class CWin32FrontEnd : public fw::CFrontEnd {
                       UINT uType) override {
     std::string sText = strText.GetString();
     std::string sCaption = strCaption.GetString();
+    // A box that cannot reach the UI thread is answered Cancel, so that nobody waits for it.
     m_ui.RunOnUiThread(
-        [this, nBoxId, hOwner, sText, sCaption, uType] { m_ui.RunMessageBox(nBoxId, hOwner, sText, sCaption, uType); });
+        [this, nBoxId, hOwner, sText, sCaption, uType] { m_ui.RunMessageBox(nBoxId, hOwner, sText, sCaption, uType); },
+        [this, nBoxId] { m_ui.AnswerUnshownBox(nBoxId); });
   }
   void CloseMessageBox(int nBoxId, int /*nAnswer*/) override {
     m_ui.RunOnUiThread([this, nBoxId] { m_ui.CloseBox(nBoxId); });

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 #include "fw/msgloop.h"
 
@@ -23,6 +24,9 @@ struct CWin32RunOptions {
   std::function<void()> fnBeforeInit;
   std::function<void()> fnAfterInit;
 };
+
+// A box, without the UI thread, saying why the program did not start.
+void ShowStartFailure(const std::string& strText);
 
 int RunWin32FrontEnd(CInstallerApp& app, fw::CMsgLoop& loop, const CWin32RunOptions& opt = {});
 

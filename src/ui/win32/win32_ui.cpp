@@ -1,10 +1,16 @@
-#include "ui/win32/win32_ui.h"
+#include "ui/win32/win32_front_end.h"
 
 #include "shell/resource.h"
+#include "shell/texts.h"
+// After the project's headers: it brings <windows.h>.
+#include "ui/win32/win32_ui.h"
 
 #include <commctrl.h>
 
 #include <cstring>
+#include <string>
+
+#include "fw/trace.h"
 
 namespace velda::win32 {
 
@@ -16,6 +22,22 @@ constexpr char RELAY_CLASS[] = "VeldaInstallerRelay";
 thread_local CWin32Ui* g_pUi = nullptr;  // the UI thread's object, for the window procedures
 
 HINSTANCE Instance() { return ::GetModuleHandleA(nullptr); }
+
+CWin32Ui::FnMessageBox g_pfnMessageBox = nullptr;
+CWin32Ui::FnPostMessage g_pfnPostMessage = nullptr;
+
+int SystemMessageBox(HWND hOwner, LPCSTR pszText, LPCSTR pszCaption, UINT uType) {
+  return g_pfnMessageBox != nullptr ? g_pfnMessageBox(hOwner, pszText, pszCaption, uType)
+                                    : ::MessageBoxA(hOwner, pszText, pszCaption, uType);
+}
+
+BOOL SystemPostMessage(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  return g_pfnPostMessage != nullptr ? g_pfnPostMessage(hWnd, message, wParam, lParam)
+                                     : ::PostMessageA(hWnd, message, wParam, lParam);
+}
+
+// A posting refused for a full queue is tried again this often, 10 ms apart.
+constexpr int POST_ATTEMPTS = 200;
 
 // A dialog template from the resources, made hidden: the installer shows its windows when it says
 // so (the main window only after the start-up questions and pause).
@@ -77,15 +99,35 @@ bool CWin32Ui::Create() {
   return m_hRelay != nullptr;
 }
 
-void CWin32Ui::RunOnUiThread(std::function<void()> fn) {
-  auto* p = new std::function<void()>(std::move(fn));
-  if (m_hRelay == nullptr || ::PostMessageA(m_hRelay, WM_RELAY_CALL, 0, reinterpret_cast<LPARAM>(p)) == 0) {
-    delete p;
-  }
+void CWin32Ui::UseSystemFunctions(FnMessageBox pfnMessageBox, FnPostMessage pfnPostMessage) {
+  g_pfnMessageBox = pfnMessageBox;
+  g_pfnPostMessage = pfnPostMessage;
 }
+
+bool CWin32Ui::RunOnUiThread(std::function<void()> fn, const std::function<void()>& fnDropped) {
+  auto* p = new std::function<void()>(std::move(fn));
+  ::DWORD dwError = ERROR_INVALID_WINDOW_HANDLE;
+  for (int i = 0; m_hRelay != nullptr && i < POST_ATTEMPTS; ++i) {
+    if (SystemPostMessage(m_hRelay, WM_RELAY_CALL, 0, reinterpret_cast<LPARAM>(p)) != 0) return true;
+    dwError = ::GetLastError();
+    // Only a full queue empties again; a window that is gone stays gone.
+    if (dwError != ERROR_NOT_ENOUGH_QUOTA) break;
+    ::Sleep(10);
+  }
+  delete p;
+  TraceNote("A call to the window thread could not be posted (error " + std::to_string(dwError) + ")");
+  if (fnDropped) fnDropped();
+  return false;
+}
+
+void CWin32Ui::AnswerUnshownBox(int nBoxId) { m_loop.PostInput(fw::CInputEvent::BoxAnswer(nBoxId, IDCANCEL)); }
 
 void CWin32Ui::Quit() {
   RunOnUiThread([] { ::PostQuitMessage(0); });
+}
+
+void ShowStartFailure(const std::string& strText) {
+  SystemMessageBox(nullptr, strText.c_str(), TXT_APP_TITLE, MB_OK | MB_ICONSTOP);
 }
 
 void CWin32Ui::Run() {
@@ -145,12 +187,17 @@ void CWin32Ui::CreateDialogFor(fw::HWND hFw, int nTemplateId) {
     return;
   }
   m_dialogs[hFw].hWnd = hDlg;
+  m_dialogs[hFw].hOwner = hOwner;
   m_byReal[hDlg] = hFw;
 }
 
 void CWin32Ui::ShowDialog(fw::HWND hFw, bool bShow) {
   CDialogEntry* e = EntryOf(hFw);
   if (e == nullptr) return;
+  // The owner takes no input while its dialog is up, and shows it (re-enabled before the hide, so
+  // that the system activates it again).
+  if (e->hOwner != nullptr && bShow) ::EnableWindow(e->hOwner, FALSE);
+  if (e->hOwner != nullptr && !bShow) ::EnableWindow(e->hOwner, TRUE);
   ::ShowWindow(e->hWnd, bShow ? SW_SHOW : SW_HIDE);
   if (bShow) {
     ::SetForegroundWindow(e->hWnd);
@@ -162,7 +209,9 @@ void CWin32Ui::DestroyDialog(fw::HWND hFw) {
   auto it = m_dialogs.find(hFw);
   if (it == m_dialogs.end()) return;
   const HWND hDlg = it->second.hWnd;
+  const HWND hOwner = it->second.hOwner;
   m_dialogs.erase(it);
+  if (hOwner != nullptr && hDlg != nullptr && ::IsWindowVisible(hDlg) != 0) ::EnableWindow(hOwner, TRUE);
   if (hDlg != nullptr) {
     m_byReal.erase(hDlg);
     ::DestroyWindow(hDlg);
@@ -232,12 +281,18 @@ void CWin32Ui::RunMessageBox(int nBoxId, fw::HWND hOwner, const std::string& str
   m_openBoxes.insert(nBoxId);
   m_nHookedBox = nBoxId;
   const HHOOK hHook = ::SetWindowsHookExA(WH_CBT, BoxHookProc, nullptr, ::GetCurrentThreadId());
-  const int nAnswer = ::MessageBoxA(RealOf(hOwner), strText.c_str(), strCaption.c_str(), uType);
+  const int nAnswer = SystemMessageBox(RealOf(hOwner), strText.c_str(), strCaption.c_str(), uType);
+  const ::DWORD dwError = nAnswer == 0 ? ::GetLastError() : 0;
   if (hHook != nullptr) ::UnhookWindowsHookEx(hHook);
+  if (nAnswer == 0) {
+    // Never shown, so never confirmed: answered as Cancel, which ends what asked.
+    TraceNote("A message box could not be shown (error " + std::to_string(dwError) + "): \"" + strText +
+              "\" answered Cancel");
+  }
   m_nHookedBox = 0;
   m_boxWindows.erase(nBoxId);
   if (m_openBoxes.erase(nBoxId) != 0) {
-    m_loop.PostInput(fw::CInputEvent::BoxAnswer(nBoxId, nAnswer == IDCANCEL ? IDCANCEL : IDOK));
+    m_loop.PostInput(fw::CInputEvent::BoxAnswer(nBoxId, nAnswer == IDCANCEL || nAnswer == 0 ? IDCANCEL : IDOK));
   }
 }
 

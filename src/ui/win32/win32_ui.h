@@ -26,8 +26,10 @@ class CWin32Ui {
 
   // Makes the thread's relay window; false when it cannot be made.
   bool Create();
-  // Any thread: fn runs on the UI thread, also inside a message box's loop.
-  void RunOnUiThread(std::function<void()> fn);
+  // Any thread: fn runs on the UI thread, also inside a message box's loop. A full queue is waited
+  // out for a while; a call that still cannot be handed over is traced, fnDropped runs on the
+  // calling thread instead (so that nobody waits for it), and false is returned.
+  bool RunOnUiThread(std::function<void()> fn, const std::function<void()>& fnDropped = {});
   // Any thread: Run returns.
   void Quit();
   // The UI thread's message loop, with the dialogs' keyboard handling (Esc, Tab, Enter).
@@ -42,12 +44,23 @@ class CWin32Ui {
   void RunMessageBox(int nBoxId, fw::HWND hOwner, const std::string& strText, const std::string& strCaption,
                      UINT uType);
   void CloseBox(int nBoxId);
+  // Any thread: a box that never reached the UI thread is answered as Cancel.
+  void AnswerUnshownBox(int nBoxId);
+
+  // The system's functions the UI calls where they can fail; tests put failing ones in (null: the
+  // system's own).
+  using FnMessageBox = int(WINAPI*)(HWND, LPCSTR, LPCSTR, UINT);
+  using FnPostMessage = BOOL(WINAPI*)(HWND, UINT, WPARAM, LPARAM);
+  static void UseSystemFunctions(FnMessageBox pfnMessageBox, FnPostMessage pfnPostMessage);
+  // The real window behind a framework handle (null when none).
+  HWND RealWindowOf(fw::HWND hFw) const { return RealOf(hFw); }
 
  private:
   struct CDialogEntry {
     HWND hWnd = nullptr;
     int nTemplateId = 0;
     HICON hIcon = nullptr;  // the large icon: the minimised window paints it
+    HWND hOwner = nullptr;  // disabled while this dialog shows, as a modal dialog's owner is
     std::map<int, std::vector<std::string>> comboItems;
   };
 
