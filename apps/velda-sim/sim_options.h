@@ -14,6 +14,7 @@ struct CSimOptions {
   CSimPorts ports;
   CInstrumentConfig instrument;  // --instrument, --memory and --dump land here
   std::string strLog;            // where the MIDI libraries' messages go; empty: nowhere
+  std::string strUsbGadget;      // --usb-gadget: the configfs gadget a restart unbinds and binds
   bool bHelp = false;
   bool bVersion = false;
 };
