@@ -108,6 +108,13 @@ list_ports() {
   check "no output \"$PORT\"" grep -qx "  [0-9]*  $PORT" <(sed -n '/output devices/,$p' "$w/out.txt")
 }
 
+# ---- SysEx of every size both ways between the installer's backend and the device's side ----
+sysex() {
+  timeout 180 "$VELDA_USB_SYSEX_TEST" >"$w/out.txt" 2>&1
+  local rc=$?
+  check "$(grep -c '^\[  FAILED  \] Sizes' "$w/out.txt") of the SysEx tests failed: $(grep '^\[  FAILED  \] Sizes' "$w/out.txt" | sed 's/.*UsbSysEx\.//; s/ (.*//' | tr '\n' ' ')" [ "$rc" -eq 0 ]
+}
+
 # ---- a whole installation, the restart a USB disconnect and reconnect ----
 install_complete() {
   start_sim --instrument restart-ms=1000 || check "velda-sim's ports were not connected to the gadget" false
@@ -151,6 +158,7 @@ cable_pulled() {
 }
 
 scenario list_ports list_ports
+scenario sysex sysex
 scenario install_complete install_complete
 scenario cable_pulled cable_pulled
 echo "all scenarios ran"

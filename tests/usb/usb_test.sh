@@ -4,7 +4,7 @@
 #   usb_test.sh CACHE_DIR RESULTS_DIR (the programs come in the environment from ctest)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-export VELDA_VM_ENV="VELDA_INSTALLER VELDA_SIM VELDA_SAMPLE VELDA_SOURCE_DIR"
+export VELDA_VM_ENV="VELDA_INSTALLER VELDA_SIM VELDA_SAMPLE VELDA_SOURCE_DIR VELDA_USB_SYSEX_TEST"
 t0=$EPOCHREALTIME
 rc=0
 "$here/vm-rig" "$1" "$2" "$here/scenarios.sh" || rc=$?
