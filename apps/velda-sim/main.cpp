@@ -11,6 +11,7 @@
 #include "midi/driver/rtmidi/library_notes.h"
 #include "rtmidi_instrument_host.h"
 #include "sim_options.h"
+#include "usb_gadget_host.h"
 
 namespace {
 
@@ -49,10 +50,21 @@ int Run(const velda::sim::CSimOptions& opt) {
     std::fflush(pLog);
   });
 
-  velda::sim::CRtMidiInstrumentHost host(opt.ports);
+  velda::sim::CSimPorts ports = opt.ports;
+  if (!opt.strUsbGadget.empty()) {
+    // Behind a USB device the instrument's names are the device's: ports of our own by those
+    // names would let an installer reach the instrument past the cable.
+    ports.strReadName = "to USB gadget";
+    ports.strWriteName = "from USB gadget";
+  }
+  velda::sim::CRtMidiInstrumentHost host(ports);
   std::string strError;
   if (!host.Open(strError)) return Complain("no MIDI system is available: " + strError, kExitNoMidi);
-  auto pInstrument = std::make_unique<velda::CSimInstrument>(opt.instrument, host);
+  velda::sim::CUsbGadgetHost gadget(host, opt.strUsbGadget);
+  if (!opt.strUsbGadget.empty() && !gadget.Open(strError)) return Complain(strError, kExitNoMidi);
+  velda::CInstrumentHost& instrumentHost =
+      opt.strUsbGadget.empty() ? static_cast<velda::CInstrumentHost&>(host) : gadget;
+  auto pInstrument = std::make_unique<velda::CSimInstrument>(opt.instrument, instrumentHost);
   velda::CSimInstrument& instrument = *pInstrument;
   host.SetReceiver([&instrument](std::vector<std::uint8_t> a) { instrument.OnMessage(a.data(), a.size()); });
 

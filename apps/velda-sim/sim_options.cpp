@@ -8,7 +8,7 @@ namespace {
 
 bool TakesValue(const std::string& strName) {
   return strName == "--midi-api" || strName == "--instrument" || strName == "--memory" || strName == "--dump" ||
-         strName == "--client" || strName == "--log" || strName == "--port-names";
+         strName == "--client" || strName == "--log" || strName == "--port-names" || strName == "--usb-gadget";
 }
 
 std::string Apply(const std::string& strName, const std::string& strValue, CSimOptions& o) {
@@ -32,6 +32,9 @@ std::string Apply(const std::string& strName, const std::string& strValue, CSimO
     o.bUsbNames = strValue == "usb";
   } else if (strName == "--log") {
     o.strLog = strValue;
+  } else if (strName == "--usb-gadget") {
+    if (strValue.empty()) return "--usb-gadget needs a folder";
+    o.strUsbGadget = strValue;
   } else if (strName == "--help" || strName == "-h") {
     o.bHelp = true;
   } else if (strName == "--version") {
@@ -95,6 +98,14 @@ Options:
                       "HALVEN USB MIDI 1" for both directions, of clients named "HALVEN USB"
                       (unless --client names them)
   --log FILE          write what the MIDI libraries say to FILE (else it goes nowhere)
+  --usb-gadget DIR    play the instrument behind a USB device port: DIR is a configfs USB gadget
+                      (/sys/kernel/config/usb_gadget/NAME) with the MIDI function, bound to its
+                      device controller, whose MIDI port is connected to velda-sim's ports. A
+                      restart then unbinds the gadget (writes "" to DIR/UDC) and binds it again
+                      after the restart delay (writes back the controller found there at the
+                      start), so the other end of the cable sees the device go and come back.
+                      velda-sim's own ports stay, named "to USB gadget" (connect it to the
+                      gadget's MIDI input) and "from USB gadget"
   --version           print the version, then exit
   -h, --help          print this help, then exit
 

@@ -16,6 +16,7 @@ struct CSimOptions {
   std::string strLog;            // where the MIDI libraries' messages go; empty: nowhere
   bool bUsbNames = false;        // --port-names usb
   bool bClientSet = false;       // --client given
+  std::string strUsbGadget;      // --usb-gadget: the configfs gadget a restart unbinds and binds
   bool bHelp = false;
   bool bVersion = false;
 };

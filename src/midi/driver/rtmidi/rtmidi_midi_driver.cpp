@@ -14,8 +14,10 @@ namespace velda::rtmidi {
 
 namespace {
 
-// The ALSA sequencer takes longer messages; this bounds what we hand it.
-constexpr std::size_t kAlsaMaxMessage = 65536;
+// A sequencer event towards a hardware port is written whole into the port's raw MIDI buffer,
+// one page (4096 bytes at the least): a longer one is dropped by the kernel without a word,
+// after the send has been reported done. So a longer message is refused before anything is sent.
+constexpr std::size_t kAlsaMaxMessage = 4096;
 constexpr std::uint64_t kReviveEveryMs = 1000;
 
 RtMidi::Api RtApiOf(EMidiApi eApi) { return eApi == EMidiApi::Jack ? RtMidi::UNIX_JACK : RtMidi::LINUX_ALSA; }

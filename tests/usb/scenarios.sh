@@ -1,0 +1,164 @@
+#!/usr/bin/env bash
+# Runs inside the test machine (vm-rig): the instrument behind the kernel's USB-MIDI stack, and
+# velda-installer on the ALSA sequencer against it. One boot serves every scenario; each writes
+# "<name> ok|FAIL <seconds>[: why]" to summary.txt and its files under <name>/ (report.txt on a
+# failure). It fails only when the machine cannot serve the scenarios at all.
+#   VELDA_INSTALLER, VELDA_SIM, VELDA_SAMPLE, VELDA_SOURCE_DIR come from the host.
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+results=$PWD
+WORK=$results
+. "$here/gadget.sh"
+
+PORT="HALVEN USB MIDI 1" # the kernel names the port after the product string
+export XDG_RUNTIME_DIR=/tmp/velda-run
+mkdir -p -m 0700 "$XDG_RUNTIME_DIR"
+
+load_modules || exit 1
+make_gadget
+wait_seq_port "$PORT" || {
+  echo "FAIL: the USB-MIDI port never appeared"
+  aconnect -l
+  exit 1
+}
+"$VELDA_SAMPLE" make "$VELDA_SOURCE_DIR/examples/sample" "$results/velda.uxs" >/dev/null || exit 1
+
+BG=()
+SIM_PID=""
+# start_sim [OPTION]...: velda-sim on the sequencer, connected to the gadget's MIDI port both ways
+# (sequencer ports, not raw MIDI: the sequencer passes a SysEx whole, while a raw MIDI reader
+# slower than the one-page buffer loses its tail). A restart unbinds the gadget, whose port then
+# comes back as a new one, so a watcher connects it again.
+start_sim() {
+  "$VELDA_SIM" --midi-api alsa --usb-gadget "$GADGET" --dump "$w/memory" --log "$w/sim.log" "$@" &
+  SIM_PID=$!
+  BG+=("$SIM_PID")
+  wait_seq_port "to USB gadget" && wait_seq_port "from USB gadget" || return 1
+  (
+    while :; do
+      g=$(seq_port f_midi)
+      if [ -n "$g" ]; then
+        aconnect "$(seq_port "to USB gadget")" "$g" 2>/dev/null
+        aconnect "$g" "$(seq_port "from USB gadget")" 2>/dev/null
+      fi
+      sleep 0.1
+    done
+  ) &
+  BG+=($!)
+  for _ in $(seq 50); do
+    aconnect -l | grep -q "Connected From: .*$(seq_port "to USB gadget")" && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+stop_all() {
+  local p
+  for p in "${BG[@]}"; do kill -TERM "$p" 2>/dev/null; done
+  for p in "${BG[@]}"; do wait "$p" 2>/dev/null; done
+  BG=()
+}
+
+INSTALLER_RC=0
+# run_installer [OPTION]...: an installation on the terminal through the ALSA backend.
+run_installer() {
+  INSTALLER_RC=0
+  timeout 400 "$VELDA_INSTALLER" --yes --tui --midi-api alsa --midi-in "$PORT" --midi-out "$PORT" \
+    --package "$results/velda.uxs" --trace "$w/trace.txt" "$@" >"$w/out.txt" 2>"$w/err.txt" </dev/null || INSTALLER_RC=$?
+  echo "$INSTALLER_RC" >"$w/rc"
+}
+
+why=""
+check() { # check CONDITION-TEXT COMMAND...: the first failed check names the scenario's failure
+  local text=$1
+  shift
+  if [ -z "$why" ] && ! "$@"; then why=$text; fi
+}
+
+scenario() { # scenario NAME FUNCTION
+  w=$results/$1
+  mkdir -p "$w"
+  why=""
+  local t0=$EPOCHREALTIME
+  "$2"
+  stop_all
+  # The gadget is bound again for the next scenario, whatever this one did to it.
+  [ -n "$(cat "$GADGET/UDC")" ] || cat "$results/udc.txt" >"$GADGET/UDC"
+  wait_seq_port "$PORT"
+  local t=$(awk -v a="$t0" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.1f", b - a }')
+  if [ -z "$why" ]; then
+    echo "$1 ok $t" | tee -a "$results/summary.txt"
+  else
+    echo "$1 FAIL $t: $why" | tee -a "$results/summary.txt"
+    {
+      for f in out.txt err.txt sim.log; do
+        [ -f "$w/$f" ] && { echo "---- $1/$f (last lines)"; tail -n 15 "$w/$f"; }
+      done
+      [ -f "$w/trace.txt" ] && { echo "---- $1/trace.txt (notes)"; grep ' # ' "$w/trace.txt" | tail -n 20 | cut -c1-160; }
+    } >"$w/report.txt"
+  fi
+}
+
+# ---- the port as Linux names it ----
+list_ports() {
+  "$VELDA_INSTALLER" --list-ports --midi-api alsa >"$w/out.txt" 2>"$w/err.txt"
+  INSTALLER_RC=$?
+  check "--list-ports ended with $INSTALLER_RC" [ "$INSTALLER_RC" -eq 0 ]
+  check "no input \"$PORT\"" grep -qx "  [0-9]*  $PORT" <(sed -n '/input devices/,/output devices/p' "$w/out.txt")
+  check "no output \"$PORT\"" grep -qx "  [0-9]*  $PORT" <(sed -n '/output devices/,$p' "$w/out.txt")
+}
+
+# ---- SysEx of every size both ways between the installer's backend and the device's side ----
+sysex() {
+  timeout 180 "$VELDA_USB_SYSEX_TEST" >"$w/out.txt" 2>&1
+  local rc=$?
+  check "$(grep -c '^\[  FAILED  \] Sizes' "$w/out.txt") of the SysEx tests failed: $(grep '^\[  FAILED  \] Sizes' "$w/out.txt" | sed 's/.*UsbSysEx\.//; s/ (.*//' | tr '\n' ' ')" [ "$rc" -eq 0 ]
+}
+
+# ---- a whole installation, the restart a USB disconnect and reconnect ----
+install_complete() {
+  start_sim --instrument restart-ms=1000 || check "velda-sim's ports were not connected to the gadget" false
+  run_installer
+  check "velda-installer ended with $INSTALLER_RC, expected 0" [ "$INSTALLER_RC" -eq 0 ]
+  check "the output does not show the completion" grep -qF "Installation is completed." "$w/out.txt"
+  check "velda-installer wrote to stderr" [ ! -s "$w/err.txt" ]
+  # The only way to the instrument is the cable: the ports were reopened after the USB restart.
+  check "the ports were not reopened after the restart" [ "$(grep -c ' # Open MIDI In Driver : ' "$w/trace.txt")" -ge 2 ]
+  kill -TERM "$SIM_PID"
+  local nSim=0
+  wait "$SIM_PID" || nSim=$?
+  check "velda-sim ended with $nSim" [ "$nSim" -eq 0 ]
+  check "the instrument's memory differs from the package" \
+    "$VELDA_SAMPLE" check "$VELDA_SOURCE_DIR/examples/sample" "$results/velda.uxs" "$w/memory"
+}
+
+# ---- the cable pulled during the upload, never put back ----
+cable_pulled() {
+  # No restart here: the pull, not the port recovery, is what this scenario is about.
+  # Replies come 600 ms late, so the pull falls between the write-block request and its reply.
+  start_sim --instrument restart=off --instrument latency-ms=600 || check "velda-sim's ports were not connected to the gadget" false
+  run_installer &
+  local pid=$!
+  # Pulled as the first block is written: the write-block wait (63.5 s) is the one that runs out.
+  local n=0
+  for _ in $(seq 2400); do
+    n=$(awk '$2 == ">" && $3 == "F0" { c++ } END { print c + 0 }' "$w/trace.txt" 2>/dev/null || echo 0)
+    grep -q ' > F0 43 50 03 00 04 01 F7$' "$w/trace.txt" 2>/dev/null && break
+    sleep 0.05
+  done
+  echo "" >"$GADGET/UDC"
+  echo "pulled after $n messages sent" >"$w/pulled.txt"
+  wait "$pid"
+  grep ' # time-out' "$w/trace.txt" >>"$w/pulled.txt" 2>/dev/null
+  INSTALLER_RC=$(cat "$w/rc" 2>/dev/null || echo "$INSTALLER_RC")
+  check "no write-block request came before the pull" grep -q ' > F0 43 50 03 00 04 01 F7$' "$w/trace.txt"
+  check "velda-installer ended with $INSTALLER_RC, expected 4" [ "$INSTALLER_RC" -eq 4 ]
+  check "the output does not show the Time Out box" grep -qF "Time Out" "$w/out.txt"
+  check "velda-installer wrote to stderr" [ ! -s "$w/err.txt" ]
+}
+
+scenario list_ports list_ports
+scenario sysex sysex
+scenario install_complete install_complete
+scenario cable_pulled cable_pulled
+echo "all scenarios ran"

@@ -1,0 +1,202 @@
+// SysEx both ways across the kernel's USB-MIDI stack (run inside the test machine by
+// scenarios.sh): the installer's ALSA backend on the host's port, and an RtMidi peer on the
+// gadget's port (the instrument's side of the cable). The peer's own sequencer path into the
+// gadget carries one page per event, so messages from the device stop at 4096 bytes; towards
+// the device 4097 bytes is sent too, and must be refused. Every message arrives whole, or its send is
+// refused with an error; none is cut short in silence.
+#include <gtest/gtest.h>
+#include <rtmidi/RtMidi.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "midi/driver/rtmidi/rtmidi_midi_driver.h"
+
+namespace velda::rtmidi {
+namespace {
+
+constexpr const char* kUsbPort = "HALVEN USB MIDI 1";  // the host's name for the device's port
+constexpr const char* kGadgetPort = "f_midi";          // the device side's port
+constexpr std::size_t kHeaders = 8;
+constexpr std::size_t kBlock = 1024;
+
+template <class TPred>
+bool WaitFor(TPred pred, int nMs = 8000) {
+  for (int i = 0; i < nMs / 10; ++i) {
+    if (pred()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return pred();
+}
+
+std::vector<unsigned char> SysEx(std::size_t n) {
+  std::vector<unsigned char> a(n);
+  a.front() = 0xF0;
+  for (std::size_t i = 1; i + 1 < n; ++i) a[i] = static_cast<unsigned char>((i * 7) % 0x80);
+  a.back() = 0xF7;
+  return a;
+}
+
+unsigned FindRtPort(RtMidi& m, const std::string& strName) {
+  for (unsigned i = 0; i < m.getPortCount(); ++i) {
+    if (m.getPortName(i).find(strName) != std::string::npos) return i;
+  }
+  return ~0U;
+}
+
+// The device's side: RtMidi subscribed to the gadget's port both ways.
+class CGadgetPeer {
+ public:
+  CGadgetPeer() : m_in(RtMidi::LINUX_ALSA, "velda-gadget-peer"), m_out(RtMidi::LINUX_ALSA, "velda-gadget-peer") {
+    m_in.ignoreTypes(false, true, true);
+    m_in.setCallback(&CGadgetPeer::OnMessage, this);
+    const unsigned nIn = FindRtPort(m_in, kGadgetPort);
+    const unsigned nOut = FindRtPort(m_out, kGadgetPort);
+    if (nIn == ~0U || nOut == ~0U) throw std::runtime_error("no gadget port");
+    m_in.openPort(nIn);
+    m_out.openPort(nOut);
+  }
+  bool Send(const std::vector<unsigned char>& a) {
+    m_out.sendMessage(&a);
+    return true;
+  }
+  std::vector<unsigned char> Received() {
+    const std::lock_guard<std::mutex> lock(m_mx);
+    return m_aReceived;
+  }
+
+ private:
+  static void OnMessage(double, std::vector<unsigned char>* p, void* pUser) {
+    auto* pThis = static_cast<CGadgetPeer*>(pUser);
+    const std::lock_guard<std::mutex> lock(pThis->m_mx);
+    pThis->m_aReceived.insert(pThis->m_aReceived.end(), p->begin(), p->end());
+  }
+  RtMidiIn m_in;
+  RtMidiOut m_out;
+  std::mutex m_mx;
+  std::vector<unsigned char> m_aReceived;  // every message's bytes, one after another
+};
+
+struct CInLog {
+  CMidiDriver* pDriver = nullptr;
+  std::mutex mx;
+  std::vector<BYTE> aBytes;
+  std::atomic<std::size_t> nBytes{0};
+};
+
+void CALLBACK_InProc(HMIDIIN h, UINT wMsg, DWORD_PTR dwInstance, DWORD_PTR dwParam1, DWORD_PTR) {
+  if (wMsg != MIM_LONGDATA) return;
+  auto* pLog = reinterpret_cast<CInLog*>(dwInstance);
+  auto* pHdr = reinterpret_cast<MIDIHDR*>(dwParam1);
+  {
+    const std::lock_guard<std::mutex> lock(pLog->mx);
+    pLog->aBytes.insert(pLog->aBytes.end(), pHdr->lpData, pHdr->lpData + pHdr->dwBytesRecorded);
+  }
+  pLog->nBytes += pHdr->dwBytesRecorded;
+  pLog->pDriver->InPrepareHeader(h, pHdr, sizeof(MIDIHDR));
+  pLog->pDriver->InAddBuffer(h, pHdr, sizeof(MIDIHDR));
+}
+
+template <class TCaps, class TCount, class TCapsOf>
+int FindDevice(TCount fnCount, TCapsOf fnCaps, const std::string& strName) {
+  const UINT n = fnCount();
+  for (UINT i = 0; i < n; ++i) {
+    TCaps caps;
+    if (fnCaps(i, &caps) == MMSYSERR_NOERROR && PnameToString(caps.szPname).Str() == strName)
+      return static_cast<int>(i);
+  }
+  return -1;
+}
+
+class UsbSysEx : public ::testing::TestWithParam<std::size_t> {
+ protected:
+  void SetUp() override {
+    CRtMidiOptions opt;
+    opt.eApi = EMidiApi::Alsa;
+    opt.strClientName = "velda-usb-test";
+    opt.nWatchMs = 0;
+    std::string strError;
+    m_pDriver = CRtMidiDriver::Create(opt, strError);
+    ASSERT_NE(m_pDriver, nullptr) << strError;
+    m_log.pDriver = m_pDriver.get();
+    m_pPeer = std::make_unique<CGadgetPeer>();
+  }
+
+  std::unique_ptr<CRtMidiDriver> m_pDriver;
+  std::unique_ptr<CGadgetPeer> m_pPeer;
+  CInLog m_log;
+};
+
+class UsbSysExFromDevice : public UsbSysEx {};
+
+TEST_P(UsbSysExFromDevice, FromTheDevice_ArrivesWhole) {
+  CRtMidiDriver& d = *m_pDriver;
+  const int nDev =
+      FindDevice<MIDIINCAPS>([&] { return d.InGetNumDevs(); },
+                             [&](UINT i, MIDIINCAPS* p) { return d.InGetDevCaps(i, p, sizeof *p); }, kUsbPort);
+  ASSERT_GE(nDev, 0);
+  HMIDIIN h = nullptr;
+  ASSERT_EQ(d.InOpen(&h, static_cast<UINT>(nDev), reinterpret_cast<DWORD_PTR>(&CALLBACK_InProc),
+                     reinterpret_cast<DWORD_PTR>(&m_log), CALLBACK_FUNCTION),
+            MMSYSERR_NOERROR);
+  MIDIHDR aHdr[kHeaders];
+  std::vector<std::vector<BYTE>> aBuf(kHeaders, std::vector<BYTE>(kBlock));
+  for (std::size_t i = 0; i < kHeaders; ++i) {
+    aHdr[i].lpData = reinterpret_cast<char*>(aBuf[i].data());
+    aHdr[i].dwBufferLength = kBlock;
+    ASSERT_EQ(d.InPrepareHeader(h, &aHdr[i], sizeof(MIDIHDR)), MMSYSERR_NOERROR);
+    ASSERT_EQ(d.InAddBuffer(h, &aHdr[i], sizeof(MIDIHDR)), MMSYSERR_NOERROR);
+  }
+  ASSERT_EQ(d.InStart(h), MMSYSERR_NOERROR);
+  const std::vector<unsigned char> aSent = SysEx(GetParam());
+  ASSERT_TRUE(m_pPeer->Send(aSent));
+  EXPECT_TRUE(WaitFor([&] { return m_log.nBytes.load() >= aSent.size(); }))
+      << m_log.nBytes.load() << " of " << aSent.size() << " bytes arrived";
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));  // nothing more comes
+  {
+    const std::lock_guard<std::mutex> lock(m_log.mx);
+    EXPECT_EQ(m_log.aBytes, std::vector<BYTE>(aSent.begin(), aSent.end()));
+  }
+  EXPECT_EQ(d.InReset(h), MMSYSERR_NOERROR);
+  EXPECT_EQ(d.InClose(h), MMSYSERR_NOERROR);
+}
+
+TEST_P(UsbSysEx, ToTheDevice_ArrivesWholeOrIsRefused) {
+  CRtMidiDriver& d = *m_pDriver;
+  const int nDev =
+      FindDevice<MIDIOUTCAPS>([&] { return d.OutGetNumDevs(); },
+                              [&](UINT i, MIDIOUTCAPS* p) { return d.OutGetDevCaps(i, p, sizeof *p); }, kUsbPort);
+  ASSERT_GE(nDev, 0);
+  HMIDIOUT h = nullptr;
+  ASSERT_EQ(d.OutOpen(&h, static_cast<UINT>(nDev), 0, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
+  std::vector<unsigned char> a = SysEx(GetParam());
+  MIDIHDR hdr;
+  hdr.lpData = reinterpret_cast<char*>(a.data());
+  hdr.dwBufferLength = static_cast<DWORD>(a.size());
+  ASSERT_EQ(d.OutPrepareHeader(h, &hdr, sizeof hdr), MMSYSERR_NOERROR);
+  const MMRESULT r = d.OutLongMsg(h, &hdr, sizeof hdr);
+  if (r == MMSYSERR_NOERROR) {
+    EXPECT_TRUE(WaitFor([&] { return m_pPeer->Received().size() >= a.size(); }))
+        << m_pPeer->Received().size() << " of " << a.size() << " bytes arrived after a send reported done";
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(m_pPeer->Received(), a);
+  } else {
+    // Refused: then nothing of it may have gone out.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_TRUE(m_pPeer->Received().empty()) << "a refused message was partly sent";
+  }
+  EXPECT_EQ(d.OutClose(h), MMSYSERR_NOERROR);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, UsbSysEx, ::testing::Values(8, 1024, 2821, 4096, 4097));
+INSTANTIATE_TEST_SUITE_P(Sizes, UsbSysExFromDevice, ::testing::Values(8, 1024, 2821, 4096));
+
+}  // namespace
+}  // namespace velda::rtmidi
