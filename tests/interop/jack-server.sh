@@ -46,7 +46,15 @@ stop_all() {
   for pid in "${VELDA_PIDS[@]}"; do
     kill -TERM "$pid" 2>/dev/null || true
   done
+  # A process that has not ended 15 s after SIGTERM is killed: a failing test must end, not hang
+  # until ctest's time-out.
+  local deadline=$((SECONDS + 15))
   for pid in "${VELDA_PIDS[@]}"; do
+    while kill -0 "$pid" 2>/dev/null && [ "$SECONDS" -lt "$deadline" ]; do sleep 0.05; done
+    if kill -0 "$pid" 2>/dev/null; then
+      pkill -KILL -P "$pid" 2>/dev/null || true
+      kill -KILL "$pid" 2>/dev/null || true
+    fi
     wait "$pid" 2>/dev/null || true
   done
   if [ -n "$JACKD_PID" ]; then
