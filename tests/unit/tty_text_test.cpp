@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "fw/box_icon_name.h"
 #include "fw/types.h"
 #include "shell/texts.h"
 #include "ui/tty/line_reader.h"
@@ -82,10 +83,10 @@ TEST(TtyBoxes, ButtonsIconsAndAnswersAreNamed) {
   EXPECT_EQ(BoxButtonsOf(fw::MB_OKCANCEL | fw::MB_ICONINFORMATION), EBoxButtons::OkCancel);
   EXPECT_EQ(BoxButtonsOf(fw::MB_OK | fw::MB_ICONEXCLAMATION), EBoxButtons::Ok);
   EXPECT_STREQ(BoxButtonsName(EBoxButtons::OkCancel), "ok-cancel");
-  EXPECT_STREQ(BoxIconName(fw::MB_OK | fw::MB_ICONSTOP), "stop");
-  EXPECT_STREQ(BoxIconName(fw::MB_OKCANCEL | fw::MB_ICONINFORMATION), "information");
-  EXPECT_STREQ(BoxIconName(fw::MB_ICONEXCLAMATION), "exclamation");
-  EXPECT_STREQ(BoxIconName(fw::MB_OK), "none");
+  EXPECT_STREQ(fw::BoxIconName(fw::MB_OK | fw::MB_ICONSTOP), "stop");
+  EXPECT_STREQ(fw::BoxIconName(fw::MB_OKCANCEL | fw::MB_ICONINFORMATION), "information");
+  EXPECT_STREQ(fw::BoxIconName(fw::MB_ICONEXCLAMATION), "exclamation");
+  EXPECT_STREQ(fw::BoxIconName(fw::MB_OK), "none");
   EXPECT_EQ(AnswerName(fw::IDOK), "OK");
   EXPECT_EQ(AnswerName(fw::IDCANCEL), "Cancel");
 }

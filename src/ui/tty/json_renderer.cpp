@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "fw/box_icon_name.h"
 #include "shell/resource.h"
 #include "ui/tty/tty_json.h"
 #include "ui/tty/tty_renderer.h"
@@ -59,7 +60,7 @@ class CJsonRenderer : public CTtyRenderer {
              .Add("caption", strCaption.View())
              .Add("text", strText.View())
              .Add("buttons", BoxButtonsName(BoxButtonsOf(uType)))
-             .Add("icon", BoxIconName(uType)));
+             .Add("icon", fw::BoxIconName(uType)));
   }
   void BoxAnswered(int nBoxId, int nAnswer, const char* pszBy) override {
     Emit(Event("answer").Add("box", nBoxId).Add("answer", Lower(AnswerName(nAnswer))).Add("by", pszBy));

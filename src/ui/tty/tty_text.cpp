@@ -189,21 +189,6 @@ EBoxButtons BoxButtonsOf(fw::UINT uType) {
 
 const char* BoxButtonsName(EBoxButtons eButtons) { return eButtons == EBoxButtons::OkCancel ? "ok-cancel" : "ok"; }
 
-const char* BoxIconName(fw::UINT uType) {
-  switch (uType & fw::MB_ICONMASK) {
-    case fw::MB_ICONINFORMATION:
-      return "information";
-    case fw::MB_ICONEXCLAMATION:
-      return "exclamation";
-    case fw::MB_ICONSTOP:
-      return "stop";
-    case fw::MB_ICONQUESTION:
-      return "question";
-    default:
-      return "none";
-  }
-}
-
 std::string AnswerName(int nAnswer) {
   switch (nAnswer) {
     case fw::IDOK:

@@ -42,8 +42,6 @@ enum class EBoxButtons { Ok, OkCancel };
 EBoxButtons BoxButtonsOf(fw::UINT uType);
 // "ok" or "ok-cancel".
 const char* BoxButtonsName(EBoxButtons eButtons);
-// "information", "exclamation", "stop", "question" or "none".
-const char* BoxIconName(fw::UINT uType);
 // "OK" or "Cancel" for an answer, "answer <n>" for anything else.
 std::string AnswerName(int nAnswer);
 

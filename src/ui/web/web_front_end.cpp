@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "fw/box_icon_name.h"
 #include "ui/web/web_text.h"
 
 // The page's side (site/velda-page.js defines window.veldaUi).
@@ -125,7 +126,7 @@ void CWebFrontEnd::ShowMessageBox(int nBoxId, fw::HWND hOwner, const fw::CString
   Call("showBox", "{\"box\":" + Num(nBoxId) + ",\"owner\":" + Num(static_cast<long long>(hOwner)) +
                       ",\"text\":" + JsonString(strText.GetString()) +
                       ",\"caption\":" + JsonString(strCaption.GetString()) + ",\"buttons\":\"" +
-                      (bOkCancel ? "ok-cancel" : "ok") + "\",\"icon\":\"" + BoxIconName(uType) + "\"}");
+                      (bOkCancel ? "ok-cancel" : "ok") + "\",\"icon\":\"" + fw::BoxIconName(uType) + "\"}");
 }
 
 void CWebFrontEnd::CloseMessageBox(int nBoxId, int nAnswer) {

@@ -86,19 +86,4 @@ std::string JsonString(std::string_view strBytes) {
   return out;
 }
 
-const char* BoxIconName(fw::UINT uType) {
-  switch (uType & fw::MB_ICONMASK) {
-    case fw::MB_ICONINFORMATION:
-      return "information";
-    case fw::MB_ICONEXCLAMATION:
-      return "exclamation";
-    case fw::MB_ICONSTOP:
-      return "stop";
-    case fw::MB_ICONQUESTION:
-      return "question";
-    default:
-      return "none";
-  }
-}
-
 }  // namespace velda::web

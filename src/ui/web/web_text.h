@@ -15,7 +15,4 @@ std::string PageText(std::string_view strBytes);
 // A JSON string literal (with its quotes) of PageText(strBytes).
 std::string JsonString(std::string_view strBytes);
 
-// "information", "exclamation", "stop", "question" or "none": the icon of a message-box type.
-const char* BoxIconName(fw::UINT uType);
-
 }  // namespace velda::web
