@@ -168,18 +168,7 @@ std::vector<std::string> CJackClient::ListPorts(bool bSources) const {
 
 CJackPort* CJackClient::OpenInput(const std::string& strShortName, const std::string& strOther, FReceive fnReceive,
                                   void* pUser) {
-  auto pPort = std::make_unique<CJackPort>(true, fnReceive, pUser);
-  if (m_bGone.load()) return nullptr;
-  for (int i = 1; pPort->m_pPort == nullptr && i <= static_cast<int>(kMaxPorts); ++i) {
-    const std::string strTry = i == 1 ? strShortName : strShortName + "-" + std::to_string(i);
-    pPort->m_pPort =
-        jack_port_register(ClientOf(m_pClient), strTry.c_str(), JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
-  }
-  if (pPort->m_pPort == nullptr) {
-    LibraryNote("jack: the input port " + strShortName + " cannot be made");
-    return nullptr;
-  }
-  CJackPort* p = AddPort(std::move(pPort));
+  CJackPort* p = AddPort(std::make_unique<CJackPort>(true, fnReceive, pUser), strShortName);
   if (p != nullptr && !strOther.empty() &&
       jack_connect(ClientOf(m_pClient), strOther.c_str(), jack_port_name(p->m_pPort)) != 0) {
     LibraryNote("jack: " + strOther + " cannot be connected to our input");
@@ -190,18 +179,7 @@ CJackPort* CJackClient::OpenInput(const std::string& strShortName, const std::st
 }
 
 CJackPort* CJackClient::OpenOutput(const std::string& strShortName, const std::string& strOther) {
-  auto pPort = std::make_unique<CJackPort>(false, nullptr, nullptr);
-  if (m_bGone.load()) return nullptr;
-  for (int i = 1; pPort->m_pPort == nullptr && i <= static_cast<int>(kMaxPorts); ++i) {
-    const std::string strTry = i == 1 ? strShortName : strShortName + "-" + std::to_string(i);
-    pPort->m_pPort =
-        jack_port_register(ClientOf(m_pClient), strTry.c_str(), JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
-  }
-  if (pPort->m_pPort == nullptr) {
-    LibraryNote("jack: the output port " + strShortName + " cannot be made");
-    return nullptr;
-  }
-  CJackPort* p = AddPort(std::move(pPort));
+  CJackPort* p = AddPort(std::make_unique<CJackPort>(false, nullptr, nullptr), strShortName);
   if (p != nullptr && !strOther.empty() &&
       jack_connect(ClientOf(m_pClient), jack_port_name(p->m_pPort), strOther.c_str()) != 0) {
     LibraryNote("jack: our output cannot be connected to " + strOther);
@@ -211,7 +189,18 @@ CJackPort* CJackClient::OpenOutput(const std::string& strShortName, const std::s
   return p;
 }
 
-CJackPort* CJackClient::AddPort(std::unique_ptr<CJackPort> pPort) {
+CJackPort* CJackClient::AddPort(std::unique_ptr<CJackPort> pPort, const std::string& strShortName) {
+  if (m_bGone.load()) return nullptr;
+  const unsigned long nFlags = pPort->m_bInput ? JackPortIsInput : JackPortIsOutput;
+  for (int i = 1; pPort->m_pPort == nullptr && i <= static_cast<int>(kMaxPorts); ++i) {
+    const std::string strTry = i == 1 ? strShortName : strShortName + "-" + std::to_string(i);
+    pPort->m_pPort = jack_port_register(ClientOf(m_pClient), strTry.c_str(), JACK_DEFAULT_MIDI_TYPE, nFlags, 0);
+  }
+  if (pPort->m_pPort == nullptr) {
+    LibraryNote(std::string("jack: the ") + (pPort->m_bInput ? "input" : "output") + " port " + strShortName +
+                " cannot be made");
+    return nullptr;
+  }
   const std::lock_guard<std::mutex> lock(m_mxPorts);
   for (auto& slot : m_apSlots) {
     if (slot.load() != nullptr) continue;

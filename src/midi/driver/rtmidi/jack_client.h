@@ -73,7 +73,8 @@ class CJackClient {
   static int OnProcess(std::uint32_t nFrames, void* pArg);
   static void OnShutdown(int eCode, const char* pszReason, void* pArg);  // jack_status_t
   static void OnPortRegistration(std::uint32_t nPort, int nRegister, void* pArg);
-  CJackPort* AddPort(std::unique_ptr<CJackPort> pPort);
+  // Registers the port under strShortName (made unique when taken) and gives it a slot.
+  CJackPort* AddPort(std::unique_ptr<CJackPort> pPort, const std::string& strShortName);
   void DeliveryLoop();
   void Wake();
 
