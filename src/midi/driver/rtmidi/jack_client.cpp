@@ -20,6 +20,11 @@ constexpr std::uint32_t kLengthBytes = sizeof(std::uint32_t);
 constexpr auto kSendWait = std::chrono::seconds(2);
 // How long closing an output waits for what is still queued to go out.
 constexpr auto kDrainWait = std::chrono::seconds(1);
+// Periods an output keeps running after its ring is empty: the receivers read the last message
+// in the period it was written, and then see empty buffers. A port left out of the process
+// callback keeps its last buffer, which the receivers would read again in every period until
+// the port goes.
+constexpr std::uint64_t kDrainPeriods = 3;
 
 jack_client_t* ClientOf(void* p) { return static_cast<jack_client_t*>(p); }
 
@@ -224,8 +229,12 @@ void CJackClient::ClosePort(CJackPort* pPort) {
   // A message handed over is sent: the last ones before a close (the mode-off request) must not
   // go with the port.
   const auto tEnd = std::chrono::steady_clock::now() + kDrainWait;
-  while (!pPort->m_bInput && jack_ringbuffer_read_space(pPort->m_pRing) != 0 && !m_bGone.load() &&
-         std::chrono::steady_clock::now() < tEnd) {
+  const auto bWaiting = [&] { return !pPort->m_bInput && !m_bGone.load() && std::chrono::steady_clock::now() < tEnd; };
+  while (bWaiting() && jack_ringbuffer_read_space(pPort->m_pRing) != 0) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  const std::uint64_t nEmptyAt = m_nPeriods.load();
+  while (bWaiting() && m_nPeriods.load() < nEmptyAt + kDrainPeriods) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   {
@@ -260,6 +269,7 @@ int CJackClient::OnProcess(std::uint32_t nFrames, void* pArg) {
       p->PutOut(nFrames);
     }
   }
+  pThis->m_nPeriods.fetch_add(1);
   pThis->m_nInProcess.fetch_sub(1);
   if (bReceived) pThis->Wake();
   return 0;

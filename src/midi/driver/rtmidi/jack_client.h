@@ -88,6 +88,7 @@ class CJackClient {
   // the counters tell when no callback can still hold it.
   std::array<std::atomic<CJackPort*>, kMaxPorts> m_apSlots{};
   std::atomic<int> m_nInProcess{0};
+  std::atomic<std::uint64_t> m_nPeriods{0};  // process callbacks run
   std::atomic<int> m_nInDelivery{0};
   std::mutex m_mxPorts;  // the slots' writers and m_aPorts; never taken by a JACK callback
   std::vector<std::unique_ptr<CJackPort>> m_aPorts;
