@@ -275,6 +275,29 @@ TEST_P(RtMidiJackOut, LongMsg_ReachesThePeerWhole) {
 
 INSTANTIATE_TEST_SUITE_P(Sizes, RtMidiJackOut, ::testing::Values(8, 2821, 4096, 16379));
 
+// The last request before a close (the mode-off request) reaches the instrument once: neither
+// lost with the port nor read again from a buffer no one clears any more.
+TEST_F(RtMidiJack, LongMsg_SentJustBeforeCloseArrivesOnce) {
+  const int nDev = FindOut(*m_pDriver, kPeerWrite);
+  ASSERT_GE(nDev, 0);
+  std::vector<std::vector<unsigned char>> aSent;
+  for (std::size_t nRound = 0; nRound < 4; ++nRound) {
+    HMIDIOUT h = nullptr;
+    ASSERT_EQ(m_pDriver->OutOpen(&h, static_cast<UINT>(nDev), 0, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the new connection settles
+    aSent.push_back(SysEx(8 + nRound));
+    MIDIHDR hdr;
+    hdr.lpData = reinterpret_cast<char*>(aSent.back().data());
+    hdr.dwBufferLength = static_cast<DWORD>(aSent.back().size());
+    ASSERT_EQ(m_pDriver->OutPrepareHeader(h, &hdr, sizeof hdr), MMSYSERR_NOERROR);
+    ASSERT_EQ(m_pDriver->OutLongMsg(h, &hdr, sizeof hdr), MMSYSERR_NOERROR);
+    ASSERT_EQ(m_pDriver->OutUnprepareHeader(h, &hdr, sizeof hdr), MMSYSERR_NOERROR);
+    ASSERT_EQ(m_pDriver->OutClose(h), MMSYSERR_NOERROR);
+  }
+  WaitFor([&] { return m_peer.Received().size() > aSent.size(); }, 300);
+  EXPECT_EQ(m_peer.Received(), aSent);
+}
+
 TEST_F(RtMidiJack, LongMsg_LongerThanJackCarriesIsRefused) {
   const int nDev = FindOut(*m_pDriver, kPeerWrite);
   ASSERT_GE(nDev, 0);
