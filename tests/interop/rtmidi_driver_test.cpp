@@ -17,6 +17,7 @@
 #include "midi/driver/rtmidi/jack_client.h"
 #include "midi/driver/rtmidi/library_notes.h"
 #include "midi/driver/rtmidi/rtmidi_midi_driver.h"
+#include "midi/driver/rtmidi/rtmidi_output.h"
 
 namespace velda::rtmidi {
 namespace {
@@ -296,6 +297,28 @@ TEST_F(RtMidiJack, LongMsg_SentJustBeforeCloseArrivesOnce) {
   }
   WaitFor([&] { return m_peer.Received().size() > aSent.size(); }, 300);
   EXPECT_EQ(m_peer.Received(), aSent);
+}
+
+// A send the MIDI system refused (RtMidi reports it through the error callback, which fails the
+// port) is the port's end: alsa-lib would send the refused event again with the next one, so
+// what follows is refused and nothing more reaches the instrument.
+TEST_F(RtMidiJack, LongMsg_AfterARefusedSendIsRefused) {
+  const int nDev = FindOut(*m_pDriver, kPeerWrite);
+  ASSERT_GE(nDev, 0);
+  HMIDIOUT h = nullptr;
+  ASSERT_EQ(m_pDriver->OutOpen(&h, static_cast<UINT>(nDev), 0, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the new connection settles
+  std::vector<unsigned char> a = SysEx(8);
+  MIDIHDR hdr;
+  hdr.lpData = reinterpret_cast<char*>(a.data());
+  hdr.dwBufferLength = static_cast<DWORD>(a.size());
+  ASSERT_EQ(m_pDriver->OutPrepareHeader(h, &hdr, sizeof hdr), MMSYSERR_NOERROR);
+  ASSERT_EQ(m_pDriver->OutLongMsg(h, &hdr, sizeof hdr), MMSYSERR_NOERROR);
+  reinterpret_cast<CRtMidiOutput*>(h)->SetFailed();  // what the error callback does on a refusal
+  EXPECT_EQ(m_pDriver->OutLongMsg(h, &hdr, sizeof hdr), MMSYSERR_ERROR);
+  WaitFor([&] { return m_peer.Received().size() > 1; }, 300);
+  EXPECT_EQ(m_peer.Received(), std::vector<std::vector<unsigned char>>{a});
+  EXPECT_EQ(m_pDriver->OutClose(h), MMSYSERR_NOERROR);
 }
 
 TEST_F(RtMidiJack, LongMsg_LongerThanJackCarriesIsRefused) {

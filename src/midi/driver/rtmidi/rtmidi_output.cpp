@@ -22,6 +22,9 @@ CRtMidiOutput::~CRtMidiOutput() {
 MMRESULT CRtMidiOutput::LongMsg(MIDIHDR* pHdr) {
   const DWORD dwFlags = LoadHeaderFlags(*pHdr);
   if ((dwFlags & MHDR_PREPARED) == 0) return MIDIERR_UNPREPARED;
+  // A refused event stays in alsa-lib's output buffer and would go out with the next send, a
+  // request delivered twice: a port that failed once sends nothing more until it is reopened.
+  if (m_bFailed) return MMSYSERR_ERROR;
   if (pHdr->dwBufferLength > m_nMaxMessage) {
     // The API would drop it without a word: refused here instead.
     LibraryNote("a message of " + std::to_string(pHdr->dwBufferLength) +
