@@ -157,8 +157,51 @@ cable_pulled() {
   check "velda-installer wrote to stderr" [ ! -s "$w/err.txt" ]
 }
 
+# ---- the port chosen in the terminal's MIDI Port menu after the "Can't open" box ----
+menu_choice() {
+  start_sim --instrument restart-ms=1000 || check "velda-sim's ports were not connected to the gadget" false
+  # The user's keyboard: a pipe held open here, so that the input ends only when this says (on
+  # the machine's own tmpfs: the shared results folder has no pipes).
+  local keys=$XDG_RUNTIME_DIR/keys
+  rm -f "$keys"
+  mkfifo "$keys"
+  exec 3<>"$keys"
+  timeout 400 "$VELDA_INSTALLER" --tui --midi-api alsa --package "$results/velda.uxs" --trace "$w/trace.txt" \
+    <"$keys" >"$w/out.txt" 2>"$w/err.txt" &
+  local pid=$!
+  printf '\n\n\n\n' >&3 # the four questions
+  local seen="" answered=""
+  for _ in $(seq 600); do
+    grep -qF "Waiting for you: p = MIDI Port" "$w/out.txt" 2>/dev/null && { seen=1; break; }
+    if [ -z "$answered" ] && grep -qF "  Can't open " "$w/out.txt" 2>/dev/null; then
+      printf '\n' >&3 # OK to the box
+      answered=1
+    fi
+    sleep 0.1
+  done
+  check "the window never waited for MIDI Port after the \"Can't open\" box" [ -n "$seen" ]
+  # MIDI Port, the offered entry in both lists, OK to "Installation is completed.".
+  printf 'p\n\n\n\n' >&3
+  exec 3>&-
+  INSTALLER_RC=0
+  wait "$pid" || INSTALLER_RC=$?
+  check "velda-installer ended with $INSTALLER_RC, expected 0" [ "$INSTALLER_RC" -eq 0 ]
+  check "the box did not say \"Can't open\"" grep -qF "  HALVEN USB MIDI Driver." "$w/out.txt"
+  check "the menu did not offer \"$PORT\"" grep -qE "^  [0-9]+\) $PORT  \*$" "$w/out.txt"
+  check "the output does not show the completion" grep -qF "Installation is completed." "$w/out.txt"
+  check "velda-installer wrote to stderr" [ ! -s "$w/err.txt" ]
+  # The chosen port, not the default names, is what the recovery reopened after the USB restart.
+  check "the chosen port was not reopened after the restart" \
+    [ "$(grep -c " # Open MIDI In Driver : .*$PORT" "$w/trace.txt")" -ge 2 ]
+  kill -TERM "$SIM_PID"
+  wait "$SIM_PID"
+  check "the instrument's memory differs from the package" \
+    "$VELDA_SAMPLE" check "$VELDA_SOURCE_DIR/examples/sample" "$results/velda.uxs" "$w/memory"
+}
+
 scenario list_ports list_ports
 scenario sysex sysex
 scenario install_complete install_complete
+scenario menu_choice menu_choice
 scenario cable_pulled cable_pulled
 echo "all scenarios ran"
