@@ -254,6 +254,14 @@ TEST_F(RtMidiJack, Reset_ReturnsEveryQueuedHeaderEmpty) {
   EXPECT_EQ(m_pDriver->InClose(h), MMSYSERR_NOERROR);
 }
 
+// A header over the bytes of a, for an output.
+MIDIHDR HeaderOf(std::vector<unsigned char>& a) {
+  MIDIHDR hdr;
+  hdr.lpData = reinterpret_cast<char*>(a.data());
+  hdr.dwBufferLength = static_cast<DWORD>(a.size());
+  return hdr;
+}
+
 class RtMidiJackOut : public RtMidiJack, public ::testing::WithParamInterface<std::size_t> {};
 
 TEST_P(RtMidiJackOut, LongMsg_ReachesThePeerWhole) {
@@ -263,9 +271,7 @@ TEST_P(RtMidiJackOut, LongMsg_ReachesThePeerWhole) {
   ASSERT_EQ(m_pDriver->OutOpen(&h, static_cast<UINT>(nDev), 0, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
   std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the new connection settles
   std::vector<unsigned char> a = SysEx(GetParam());
-  MIDIHDR hdr;
-  hdr.lpData = reinterpret_cast<char*>(a.data());
-  hdr.dwBufferLength = static_cast<DWORD>(a.size());
+  MIDIHDR hdr = HeaderOf(a);
   ASSERT_EQ(m_pDriver->OutPrepareHeader(h, &hdr, sizeof hdr), MMSYSERR_NOERROR);
   ASSERT_EQ(m_pDriver->OutLongMsg(h, &hdr, sizeof hdr), MMSYSERR_NOERROR);
   EXPECT_NE(LoadHeaderFlags(hdr) & MHDR_DONE, 0U);
@@ -287,9 +293,7 @@ TEST_F(RtMidiJack, LongMsg_SentJustBeforeCloseArrivesOnce) {
     ASSERT_EQ(m_pDriver->OutOpen(&h, static_cast<UINT>(nDev), 0, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
     std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the new connection settles
     aSent.push_back(SysEx(8 + nRound));
-    MIDIHDR hdr;
-    hdr.lpData = reinterpret_cast<char*>(aSent.back().data());
-    hdr.dwBufferLength = static_cast<DWORD>(aSent.back().size());
+    MIDIHDR hdr = HeaderOf(aSent.back());
     ASSERT_EQ(m_pDriver->OutPrepareHeader(h, &hdr, sizeof hdr), MMSYSERR_NOERROR);
     ASSERT_EQ(m_pDriver->OutLongMsg(h, &hdr, sizeof hdr), MMSYSERR_NOERROR);
     ASSERT_EQ(m_pDriver->OutUnprepareHeader(h, &hdr, sizeof hdr), MMSYSERR_NOERROR);
@@ -309,9 +313,7 @@ TEST_F(RtMidiJack, LongMsg_AfterARefusedSendIsRefused) {
   ASSERT_EQ(m_pDriver->OutOpen(&h, static_cast<UINT>(nDev), 0, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
   std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the new connection settles
   std::vector<unsigned char> a = SysEx(8);
-  MIDIHDR hdr;
-  hdr.lpData = reinterpret_cast<char*>(a.data());
-  hdr.dwBufferLength = static_cast<DWORD>(a.size());
+  MIDIHDR hdr = HeaderOf(a);
   ASSERT_EQ(m_pDriver->OutPrepareHeader(h, &hdr, sizeof hdr), MMSYSERR_NOERROR);
   ASSERT_EQ(m_pDriver->OutLongMsg(h, &hdr, sizeof hdr), MMSYSERR_NOERROR);
   reinterpret_cast<CRtMidiOutput*>(h)->SetFailed();  // what the error callback does on a refusal
@@ -327,9 +329,7 @@ TEST_F(RtMidiJack, LongMsg_LongerThanJackCarriesIsRefused) {
   HMIDIOUT h = nullptr;
   ASSERT_EQ(m_pDriver->OutOpen(&h, static_cast<UINT>(nDev), 0, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
   std::vector<unsigned char> a = SysEx(16380);
-  MIDIHDR hdr;
-  hdr.lpData = reinterpret_cast<char*>(a.data());
-  hdr.dwBufferLength = static_cast<DWORD>(a.size());
+  MIDIHDR hdr = HeaderOf(a);
   ASSERT_EQ(m_pDriver->OutPrepareHeader(h, &hdr, sizeof hdr), MMSYSERR_NOERROR);
   EXPECT_EQ(m_pDriver->OutLongMsg(h, &hdr, sizeof hdr), MMSYSERR_INVALPARAM);
   EXPECT_EQ(m_pDriver->OutClose(h), MMSYSERR_NOERROR);
