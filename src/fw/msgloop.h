@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "fw/event_queue.h"
+#include "fw/ring_queue.h"
 #include "fw/scheduler.h"
 #include "fw/types.h"
 #include "fw/view.h"
@@ -127,7 +128,9 @@ class CMsgLoop : public CScheduler {
 
   mutable std::mutex m_mx;
   std::condition_variable m_cv;
-  std::deque<CMsg> m_posted;
+  // Posts come from drivers' callbacks, which must not allocate: room for more than ever waits.
+  static constexpr std::size_t kPostRoom = 1024;
+  CRingQueue<CMsg> m_posted{kPostRoom};
   std::deque<CInputEvent> m_input;
   CTimedEventQueue m_events;
 
