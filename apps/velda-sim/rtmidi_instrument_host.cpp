@@ -78,7 +78,7 @@ bool CRtMidiInstrumentHost::MakePorts(std::string& strError) {
     return true;
   }
   try {
-    const rtmidi::CCerrToNotes quiet;
+    rtmidi::CaptureLibraryOutput();
     auto pIn = std::make_unique<RtMidiIn>(RtApiOf(m_ports.eApi), m_ports.strClientName);
     pIn->setErrorCallback(&OnRtError, nullptr);
     pIn->ignoreTypes(false, true, true);

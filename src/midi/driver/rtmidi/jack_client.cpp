@@ -121,7 +121,7 @@ class CJackPort {
 };
 
 std::unique_ptr<CJackClient> CJackClient::Open(const std::string& strName) {
-  const CCerrToNotes quiet;  // libjack's own messages become notes too
+  CaptureLibraryOutput();  // libjack's own messages become notes too
   jack_status_t status{};
   jack_client_t* pClient = jack_client_open(strName.c_str(), JackNoStartServer, &status);
   if (pClient == nullptr) {

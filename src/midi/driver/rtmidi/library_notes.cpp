@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <iostream>
 #include <mutex>
+#include <streambuf>
 
 namespace velda::rtmidi {
 
@@ -38,12 +39,39 @@ __attribute__((format(printf, 5, 6))) void OnAlsaError(const char* pszFile, int 
   LibraryNote(s);
 }
 
+// std::cerr's buffer from the capture on: each thread's characters gather in a line of its own,
+// so that lines written at once by two threads do not mix.
+class CNoteLineBuf : public std::streambuf {
+ protected:
+  int_type overflow(int_type c) override {
+    if (!traits_type::eq_int_type(c, traits_type::eof())) Put(traits_type::to_char_type(c));
+    return traits_type::not_eof(c);
+  }
+  std::streamsize xsputn(const char* p, std::streamsize n) override {
+    for (std::streamsize i = 0; i < n; ++i) Put(p[i]);
+    return n;
+  }
+
+ private:
+  static void Put(char c) {
+    thread_local std::string tl_strLine;
+    if (c != '\n') {
+      tl_strLine += c;
+      return;
+    }
+    if (!tl_strLine.empty()) LibraryNote("rtmidi: " + tl_strLine);
+    tl_strLine.clear();
+  }
+};
+
 void InstallHandlersOnce() {
   static std::once_flag once;
   std::call_once(once, [] {
     jack_set_error_function(OnJackError);
     jack_set_info_function(OnJackInfo);
     snd_lib_error_set_handler(OnAlsaError);
+    // Never given back nor freed: a library thread may still write at the process's exit.
+    std::cerr.rdbuf(new CNoteLineBuf);
   });
 }
 
@@ -60,14 +88,6 @@ void LibraryNote(const std::string& strText) {
   if (Sink()) Sink()(strText);
 }
 
-CCerrToNotes::CCerrToNotes() : m_pOld(std::cerr.rdbuf(m_caught.rdbuf())) { InstallHandlersOnce(); }
-
-CCerrToNotes::~CCerrToNotes() {
-  std::cerr.rdbuf(m_pOld);
-  std::istringstream lines(m_caught.str());
-  for (std::string strLine; std::getline(lines, strLine);) {
-    if (!strLine.empty()) LibraryNote("rtmidi: " + strLine);
-  }
-}
+void CaptureLibraryOutput() { InstallHandlersOnce(); }
 
 }  // namespace velda::rtmidi

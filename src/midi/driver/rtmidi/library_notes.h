@@ -3,7 +3,6 @@
 #pragma once
 
 #include <functional>
-#include <sstream>
 #include <string>
 
 namespace velda::rtmidi {
@@ -16,19 +15,12 @@ void SetLibraryNoteSink(FnLibraryNote fnSink);
 // Passes one note to the sink, prefixed with where it came from.
 void LibraryNote(const std::string& strText);
 
-// RtMidi prints its warnings to std::cerr before an object can be given an error callback (in
-// its constructor): while one of these lives, std::cerr is caught and its lines become notes.
-// Only for the thread that makes RtMidi objects; nothing else of the program writes std::cerr.
-class CCerrToNotes {
- public:
-  CCerrToNotes();
-  ~CCerrToNotes();
-  CCerrToNotes(const CCerrToNotes&) = delete;
-  CCerrToNotes& operator=(const CCerrToNotes&) = delete;
-
- private:
-  std::ostringstream m_caught;
-  std::streambuf* m_pOld = nullptr;
-};
+// RtMidi prints its warnings to std::cerr, from the caller's thread before an object can be given
+// an error callback (in its constructor) and from its own input threads at any time. So from the
+// first call of this (or of SetLibraryNoteSink) on, std::cerr writes notes, line by line, for the
+// rest of the process: its buffer is swapped once, before any library object exists, because
+// swapping it while a library thread writes would be a data race. Nothing else of the program
+// writes std::cerr.
+void CaptureLibraryOutput();
 
 }  // namespace velda::rtmidi

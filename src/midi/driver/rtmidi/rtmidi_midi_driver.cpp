@@ -127,7 +127,7 @@ bool CRtMidiDriver::MakeDirectory(std::string& strError) {
     return true;
   }
   try {
-    const CCerrToNotes quiet;
+    CaptureLibraryOutput();
     m_pListIn = std::make_unique<RtMidiIn>(RtApiOf(m_opt.eApi), m_opt.strClientName);
     m_pListIn->setErrorCallback(&OnRtError, nullptr);
     m_pListOut = std::make_unique<RtMidiOut>(RtApiOf(m_opt.eApi), m_opt.strClientName);
@@ -267,7 +267,6 @@ MMRESULT CRtMidiDriver::InOpen(HMIDIIN* phMidiIn, UINT uDeviceId, DWORD_PTR dwCa
     pInput->AttachJack(m_pJack.get(), pPort);
   } else {
     try {
-      const CCerrToNotes quiet;
       auto pRt = std::make_unique<RtMidiIn>(RtApiOf(m_opt.eApi), m_opt.strClientName);
       pRt->setErrorCallback(&OnRtError, nullptr);
       pRt->ignoreTypes(false, true, true);  // system-exclusive in; clock and active sensing out
@@ -388,7 +387,6 @@ MMRESULT CRtMidiDriver::OutOpen(HMIDIOUT* phMidiOut, UINT uDeviceId, DWORD_PTR /
     pOutput = std::make_unique<CRtMidiOutput>(m_pJack.get(), pPort);
   } else {
     try {
-      const CCerrToNotes quiet;
       auto pRt = std::make_unique<RtMidiOut>(RtApiOf(m_opt.eApi), m_opt.strClientName);
       pRt->setErrorCallback(&OnRtError, nullptr);
       const int nIndex = IndexOf(*pRt, m_aOut[uDeviceId].strFull);
