@@ -53,6 +53,14 @@ INSTANTIATE_TEST_SUITE_P(Names, OwnClient,
                                            COwnCase{"velda-sim:HALVEN USB IN 0-1", false},
                                            COwnCase{"velda-installer-:x", false}));
 
+TEST(AlsaClient, AlsaClientOf_ReadsTheAddressAtTheEnd) {
+  EXPECT_EQ(AlsaClientOf("HALVEN USB:HALVEN USB MIDI 1 24:0"), 24);
+  EXPECT_EQ(AlsaClientOf("System:Announce 0:1"), 0);
+  EXPECT_EQ(AlsaClientOf("velda-sim:HALVEN USB IN 0-1"), -1);  // a JACK name
+  EXPECT_EQ(AlsaClientOf("client:port 99999999999:0"), -1);
+  EXPECT_EQ(AlsaClientOf("client:port 1:x"), -1);
+}
+
 TEST(MidiApi, ParseMidiApi_TakesAlsaAndJackOnly) {
   EMidiApi e = EMidiApi::Alsa;
   EXPECT_TRUE(ParseMidiApi("jack", e));

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
@@ -196,6 +197,36 @@ TEST_P(UsbSysEx, ToTheDevice_ArrivesWholeOrIsRefused) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, UsbSysEx, ::testing::Values(8, 1024, 2821, 4096, 4097));
+
+// The device unplugged and plugged back at once (the gadget unbound and bound again): the
+// sequencer's announcements report it, with the periodic look a minute away.
+TEST(UsbDeviceChange, AQuickReEnumerationIsReported) {
+  const char* pszGadget = std::getenv("VELDA_USB_GADGET");
+  ASSERT_NE(pszGadget, nullptr) << "VELDA_USB_GADGET names the gadget's configfs folder";
+  const std::string strUdc = std::string(pszGadget) + "/UDC";
+  std::string strController;
+  std::getline(std::ifstream(strUdc), strController);
+  ASSERT_FALSE(strController.empty()) << "the gadget is not bound";
+  std::atomic<int> nChanges{0};
+  CRtMidiOptions opt;
+  opt.eApi = EMidiApi::Alsa;
+  opt.strClientName = "velda-usb-test";
+  opt.nWatchMs = 60000;
+  opt.fnDeviceChange = [&] { ++nChanges; };
+  std::string strError;
+  std::unique_ptr<CRtMidiDriver> pDriver = CRtMidiDriver::Create(opt, strError);
+  ASSERT_NE(pDriver, nullptr) << strError;
+  auto fnListed = [&] {
+    return FindDevice<MIDIINCAPS>([&] { return pDriver->InGetNumDevs(); },
+                                  [&](UINT i, MIDIINCAPS* p) { return pDriver->InGetDevCaps(i, p, sizeof *p); },
+                                  kUsbPort) >= 0;
+  };
+  ASSERT_TRUE(fnListed());
+  std::ofstream(strUdc) << "\n";
+  std::ofstream(strUdc) << strController << "\n";
+  EXPECT_TRUE(WaitFor([&] { return nChanges.load() > 0; }, 5000)) << "no device change was reported";
+  EXPECT_TRUE(WaitFor(fnListed)) << "the device did not come back";
+}
 INSTANTIATE_TEST_SUITE_P(Sizes, UsbSysExFromDevice, ::testing::Values(8, 1024, 2821, 4096));
 
 }  // namespace

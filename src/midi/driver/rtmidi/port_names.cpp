@@ -16,17 +16,22 @@ bool IsDigits(const std::string& s) {
   return true;
 }
 
-// ALSA's names end in " <client>:<port>", the port's address: dropped.
-std::string WithoutAlsaAddress(const std::string& s) {
+// ALSA's names end in " <client>:<port>", the port's address: where it begins, or npos.
+std::size_t AlsaAddressAt(const std::string& s) {
   const std::size_t nSpace = s.rfind(' ');
-  if (nSpace == std::string::npos) return s;
+  if (nSpace == std::string::npos) return std::string::npos;
   const std::string strAddress = s.substr(nSpace + 1);
   const std::size_t nColon = strAddress.find(':');
   if (nColon == std::string::npos || !IsDigits(strAddress.substr(0, nColon)) ||
       !IsDigits(strAddress.substr(nColon + 1))) {
-    return s;
+    return std::string::npos;
   }
-  return s.substr(0, nSpace);
+  return nSpace + 1;
+}
+
+std::string WithoutAlsaAddress(const std::string& s) {
+  const std::size_t nAt = AlsaAddressAt(s);
+  return nAt == std::string::npos ? s : s.substr(0, nAt - 1);
 }
 
 }  // namespace
@@ -51,6 +56,13 @@ std::string ProductNameOf(EMidiApi eApi, const std::string& strPortName) {
   if (nColon != std::string::npos) s = s.substr(nColon + 1);
   if (s.size() > kMaxProductName) s.resize(kMaxProductName);
   return s;
+}
+
+int AlsaClientOf(const std::string& strPortName) {
+  const std::size_t nAt = AlsaAddressAt(strPortName);
+  if (nAt == std::string::npos) return -1;
+  const std::string strClient = strPortName.substr(nAt, strPortName.find(':', nAt) - nAt);
+  return strClient.size() > 3 ? -1 : std::stoi(strClient);  // the sequencer numbers clients below 192
 }
 
 std::string ClientOf(const std::string& strPortName) { return strPortName.substr(0, strPortName.find(':')); }

@@ -17,6 +17,9 @@ bool ParseMidiApi(const std::string& strText, EMidiApi& eApi);
 // bytes. A name without the expected parts is kept whole (then cut).
 std::string ProductNameOf(EMidiApi eApi, const std::string& strPortName);
 
+// The sequencer client's number in an ALSA port name ("client:port 24:0" gives 24), or -1.
+int AlsaClientOf(const std::string& strPortName);
+
 // The client part of a port name (before the first colon; the whole name when there is none).
 std::string ClientOf(const std::string& strPortName);
 

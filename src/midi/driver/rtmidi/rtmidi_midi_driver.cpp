@@ -2,9 +2,11 @@
 
 #include <rtmidi/RtMidi.h>
 
+#include <algorithm>
 #include <chrono>
 
 #include "fw/wnd.h"
+#include "midi/driver/rtmidi/alsa_announce.h"
 #include "midi/driver/rtmidi/jack_client.h"
 #include "midi/driver/rtmidi/library_notes.h"
 #include "midi/driver/rtmidi/rtmidi_input.h"
@@ -84,7 +86,13 @@ std::unique_ptr<CRtMidiDriver> CRtMidiDriver::Create(const CRtMidiOptions& opt, 
     p->m_aSeenIn = p->ListIn();
     p->m_aSeenOut = p->ListOut();
   }
-  if (opt.nWatchMs != 0) p->m_watcher = std::thread([q = p.get()] { q->WatchLoop(); });
+  if (opt.nWatchMs != 0) {
+    if (opt.eApi == EMidiApi::Alsa) {
+      p->m_pAnnounce = CAlsaAnnounce::Open(opt.strClientName);
+      if (p->m_pAnnounce == nullptr) LibraryNote("alsa: no announcements: device changes are seen by looking only");
+    }
+    p->m_watcher = std::thread([q = p.get()] { q->WatchLoop(); });
+  }
   return p;
 }
 
@@ -100,7 +108,9 @@ CRtMidiDriver::~CRtMidiDriver() {
     m_bStop = true;
   }
   m_cvStop.notify_all();
+  if (m_pAnnounce != nullptr) m_pAnnounce->Wake();
   if (m_watcher.joinable()) m_watcher.join();
+  m_pAnnounce.reset();
   // Ports first, then the listing objects, then the watch: every client closes before the next.
   {
     const std::lock_guard<std::mutex> lock(m_mxHandles);
@@ -200,23 +210,39 @@ std::vector<CRtMidiDriver::CPort> CRtMidiDriver::ListOut() {
   return a;
 }
 
-void CRtMidiDriver::WatchLoop() {
+std::vector<int> CRtMidiDriver::WaitForNextLook() {
+  if (m_pAnnounce != nullptr) return m_pAnnounce->Wait(m_opt.nWatchMs);
   std::unique_lock<std::mutex> lockStop(m_mxStop);
-  while (!m_cvStop.wait_for(lockStop, std::chrono::milliseconds(m_opt.nWatchMs), [this] { return m_bStop; })) {
-    lockStop.unlock();
+  m_cvStop.wait_for(lockStop, std::chrono::milliseconds(m_opt.nWatchMs), [this] { return m_bStop; });
+  return {};
+}
+
+bool CRtMidiDriver::ListsAnyOf(const std::vector<int>& aClients) const {
+  for (const std::vector<CPort>* pList : {&m_aSeenIn, &m_aSeenOut}) {
+    for (const CPort& port : *pList) {
+      if (std::find(aClients.begin(), aClients.end(), AlsaClientOf(port.strFull)) != aClients.end()) return true;
+    }
+  }
+  return false;
+}
+
+void CRtMidiDriver::WatchLoop() {
+  for (;;) {
+    const std::vector<int> aAnnounced = WaitForNextLook();
+    {
+      const std::lock_guard<std::mutex> lock(m_mxStop);
+      if (m_bStop) return;
+    }
     bool bChanged = false;
     {
       const std::lock_guard<std::mutex> lock(m_mxDir);
       std::vector<CPort> aIn = ListIn();
       std::vector<CPort> aOut = ListOut();
-      if (aIn != m_aSeenIn || aOut != m_aSeenOut) {
-        bChanged = true;
-        m_aSeenIn = std::move(aIn);
-        m_aSeenOut = std::move(aOut);
-      }
+      bChanged = aIn != m_aSeenIn || aOut != m_aSeenOut || ListsAnyOf(aAnnounced);
+      m_aSeenIn = std::move(aIn);
+      m_aSeenOut = std::move(aOut);
     }
     if (bChanged) m_opt.fnDeviceChange();
-    lockStop.lock();
   }
 }
 

@@ -3,9 +3,12 @@
 // port's own name, at most 31 bytes; our own client's ports are left out); input and output have
 // the buffer semantics of the rest of the driver layer (rtmidi_input.h, rtmidi_output.h).
 //
-// Device changes: a thread looks at the port lists a few times a second and reports every change
-// (and the JACK server going away) through fnDeviceChange, by default as WM_DEVICECHANGE with
-// DBT_DEVNODES_CHANGED and data 0 to the main window.
+// Device changes: a thread looks at the port lists a few times a second, and on ALSA also at once
+// when the sequencer announces a client or port (alsa_announce.h); it reports every change (and
+// the JACK server going away) through fnDeviceChange, by default as WM_DEVICECHANGE with
+// DBT_DEVNODES_CHANGED and data 0 to the main window. An announcement about a client whose port
+// was listed is a change even when the lists look the same afterwards: the device went and came
+// back between two looks.
 //
 // The JACK server going away: our client is then dead, and making a new client before the dead
 // one is closed crashes libjack. So once the server is gone the driver lists no devices and opens
@@ -34,11 +37,12 @@ namespace velda::rtmidi {
 class CRtMidiInput;
 class CRtMidiOutput;
 class CJackClient;
+class CAlsaAnnounce;
 
 struct CRtMidiOptions {
   EMidiApi eApi = EMidiApi::Alsa;
   std::string strClientName = "velda";   // our clients' name (JACK adds "-01" ... to the others)
-  std::uint32_t nWatchMs = 200;          // how often the port lists are looked at; 0: never
+  std::uint32_t nWatchMs = 200;          // how often the port lists are looked at; 0: never (nor announcements)
   std::function<void()> fnDeviceChange;  // empty: WM_DEVICECHANGE to the main window
 };
 
@@ -99,6 +103,10 @@ class CRtMidiDriver : public CMidiDriver {
   std::vector<CPort> ListIn();
   std::vector<CPort> ListOut();
   void WatchLoop();
+  // Waits for the next look: the period, an announcement or the stop. The clients announced.
+  std::vector<int> WaitForNextLook();
+  // Whether a listed port belongs to one of these clients.
+  bool ListsAnyOf(const std::vector<int>& aClients) const;
   CRtMidiInput* FindIn(HMIDIIN h);
   CRtMidiOutput* FindOut(HMIDIOUT h);
 
@@ -118,6 +126,7 @@ class CRtMidiDriver : public CMidiDriver {
   std::map<void*, std::unique_ptr<CRtMidiInput>> m_ins;
   std::map<void*, std::unique_ptr<CRtMidiOutput>> m_outs;
 
+  std::unique_ptr<CAlsaAnnounce> m_pAnnounce;  // ALSA only, and only with a watcher
   std::mutex m_mxStop;
   std::condition_variable m_cvStop;
   bool m_bStop = false;
