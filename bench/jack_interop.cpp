@@ -1,11 +1,18 @@
-// Real MIDI over JACK, run by bench/run-jack-bench inside a JACK server of its own:
+// Real MIDI between processes, over JACK (bench/run-jack-bench, inside a JACK server of its own)
+// or over the ALSA sequencer and Linux's USB-MIDI driver (bench/run-usb-bench, in the test
+// machine, with the instrument behind the USB gadget):
 //  - the real-time ratio of an installation between two processes: velda-installer writing a
 //    1 MiB entry into velda-sim (which answers at once and does not restart), the installer's
 //    wall-clock time divided by the pauses the protocol mandates for that run (pause_budget.h);
 //  - the round trip of a 2821-byte data packet answered by an 8-byte reply, through the rtmidi
 //    backend of the driver layer, beside a bare RtMidi ping-pong of the same sizes against the
 //    same echoing peer, alternating in the same run; medians.
+// Over USB there is one link and one peer behind it, so the round trip is the backend's alone
+// (--port), and the installation's ratio also counts that round trip once per reply: a USB link
+// is slower than the pauses' model, and the figure is to show what the program adds. The script
+// then runs the echoing peer (--echo) and velda-sim (--sim-pid) itself.
 #include <fcntl.h>
+#include <pthread.h>
 #include <rtmidi/RtMidi.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -14,6 +21,7 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -40,12 +48,23 @@ constexpr double kGoalRatio = 1.05;
 constexpr double kGoalOverhead = 0.10;
 
 struct COptions {
+  velda::rtmidi::EMidiApi eApi = velda::rtmidi::EMidiApi::Jack;
   std::string strInstaller;
   std::string strSim;
+  pid_t pidSim = -1;    // a velda-sim the script started, whose dump goes to --work/memory at its end
+  std::string strPort;  // the instrument's port both ways (USB); empty: the echoes' and the defaults
+  std::string strEcho;  // run only an echoing peer with ports "to NAME" and "from NAME"
   std::string strWork = "/tmp";
   std::uint32_t nMiB = 1;
   int nRounds = 300;
+  double dLinkRttMs = 0;  // the link's measured round trip, counted once per reply
 };
+
+const char* ApiName(velda::rtmidi::EMidiApi eApi) { return eApi == velda::rtmidi::EMidiApi::Jack ? "jack" : "alsa"; }
+
+RtMidi::Api RtApi(velda::rtmidi::EMidiApi eApi) {
+  return eApi == velda::rtmidi::EMidiApi::Jack ? RtMidi::UNIX_JACK : RtMidi::LINUX_ALSA;
+}
 
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
@@ -76,8 +95,8 @@ int WaitExit(pid_t pid) {
   return WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : 128 + WTERMSIG(nStatus);
 }
 
-bool WaitForPorts(const std::string& strName) {
-  RtMidiIn probe(RtMidi::UNIX_JACK, "velda-bench-probe");
+bool WaitForPorts(velda::rtmidi::EMidiApi eApi, const std::string& strName) {
+  RtMidiIn probe(RtApi(eApi), "velda-bench-probe");
   for (int i = 0; i < 400; ++i) {
     for (unsigned int n = 0; n < probe.getPortCount(); ++n) {
       if (probe.getPortName(n).find(strName) != std::string::npos) return true;
@@ -85,6 +104,15 @@ bool WaitForPorts(const std::string& strName) {
     std::this_thread::sleep_for(std::chrono::milliseconds(25));
   }
   return false;
+}
+
+// Whether a process we did not start still runs (its parent, the script, reaps it only later).
+bool IsRunning(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string strLine;
+  if (!std::getline(stat, strLine)) return false;
+  const std::size_t nClose = strLine.rfind(')');
+  return nClose != std::string::npos && nClose + 2 < strLine.size() && strLine[nClose + 2] != 'Z';
 }
 
 // ---- The installation between two processes ----
@@ -100,22 +128,31 @@ bool RunInstallation(const COptions& opt) {
     return false;
   }
   const std::string strDump = strDir + "/memory";
-  const pid_t pidSim = Spawn({opt.strSim, "--midi-api", "jack", "--instrument", "restart=off", "--instrument",
-                              "latency-ms=0", "--dump", strDump},
-                             strDir + "/sim.txt");
-  if (pidSim < 0 || !WaitForPorts("HALVEN USB IN 0-1")) {
-    std::printf("velda-sim did not start\n");
-    return false;
+  pid_t pidSim = opt.pidSim;
+  const bool bOwnSim = pidSim < 0;
+  if (bOwnSim) {
+    pidSim = Spawn({opt.strSim, "--midi-api", ApiName(opt.eApi), "--instrument", "restart=off", "--instrument",
+                    "latency-ms=0", "--dump", strDump},
+                   strDir + "/sim.txt");
+    if (pidSim < 0 || !WaitForPorts(opt.eApi, "HALVEN USB IN 0-1")) {
+      std::printf("velda-sim did not start\n");
+      return false;
+    }
   }
   const std::string strTrace = strDir + "/trace.txt";
+  std::vector<std::string> aArgs = {opt.strInstaller, "--yes",    "--tui",   "--midi-api", ApiName(opt.eApi),
+                                    "--package",      strPackage, "--trace", strTrace};
+  if (!opt.strPort.empty()) aArgs.insert(aArgs.end(), {"--midi-in", opt.strPort, "--midi-out", opt.strPort});
   const Clock::time_point t0 = Clock::now();
-  const pid_t pid =
-      Spawn({opt.strInstaller, "--yes", "--tui", "--midi-api", "jack", "--package", strPackage, "--trace", strTrace},
-            strDir + "/installer.txt");
+  const pid_t pid = Spawn(aArgs, strDir + "/installer.txt");
   const int nExit = pid < 0 ? -1 : WaitExit(pid);
   const double dWallMs = Ms(Clock::now() - t0);
   kill(pidSim, SIGTERM);
-  WaitExit(pidSim);
+  if (bOwnSim) {
+    WaitExit(pidSim);
+  } else {
+    while (IsRunning(pidSim)) std::this_thread::sleep_for(std::chrono::milliseconds(20));  // the dump is written
+  }
 
   velda::bench::CPauseCounts counts;
   std::ifstream trace(strTrace);
@@ -135,11 +172,17 @@ bool RunInstallation(const COptions& opt) {
   for (std::uint32_t i = 0; bMemoryOk && i < plan.nEntrySize; ++i) {
     bMemoryOk = memory.Device(plan.nDevice).Read(plan.nAddress + i) == velda::bench::EntryByte(i);
   }
-  const double dMandated = static_cast<double>(velda::bench::MandatedPauseMs(counts));
-  std::printf("Installation of %u MiB over JACK, velda-installer -> velda-sim\n", opt.nMiB);
+  const double dMandated = static_cast<double>(velda::bench::MandatedPauseMs(counts)) +
+                           static_cast<double>(counts.nReplies) * opt.dLinkRttMs;
+  std::printf("Installation of %u MiB over %s, velda-installer -> velda-sim\n", opt.nMiB,
+              opt.strPort.empty() ? "JACK" : opt.strPort.c_str());
   std::printf("  exit code %d, %llu requests, %llu replies, memory %s\n", nExit, static_cast<unsigned long long>(nSent),
               static_cast<unsigned long long>(counts.nReplies), bMemoryOk ? "equal to the entry" : "DIFFERENT");
   std::printf("  mandated pauses: %s\n", velda::bench::DescribePauseSum(counts).c_str());
+  if (opt.dLinkRttMs > 0) {
+    std::printf("  link round trips: %llu x %.3f ms = %.0f ms\n", static_cast<unsigned long long>(counts.nReplies),
+                opt.dLinkRttMs, static_cast<double>(counts.nReplies) * opt.dLinkRttMs);
+  }
   const double dRatio = dWallMs / dMandated;
   std::printf("  real-time ratio: %.3f s / %.3f s = %.4f (goal <= %.2f: %s)\n", dWallMs / 1000, dMandated / 1000,
               dRatio, kGoalRatio, dRatio <= kGoalRatio ? "met" : "MISSED");
@@ -159,12 +202,12 @@ std::vector<unsigned char> Packet(std::size_t n) {
 // that neither hears the other's replies.
 class CEcho {
  public:
-  explicit CEcho(const std::string& strName)
-      : m_in(RtMidi::UNIX_JACK, strName), m_out(RtMidi::UNIX_JACK, strName), m_aReply(Packet(kReply)) {
+  CEcho(velda::rtmidi::EMidiApi eApi, const std::string& strName, const std::string& strIn, const std::string& strOut)
+      : m_in(RtApi(eApi), strName), m_out(RtApi(eApi), strName), m_aReply(Packet(kReply)) {
     m_in.ignoreTypes(false, true, true);
     m_in.setCallback(&CEcho::OnMessage, this);
-    m_in.openVirtualPort(strName + " in");
-    m_out.openVirtualPort(strName + " out");
+    m_in.openVirtualPort(strIn);
+    m_out.openVirtualPort(strOut);
   }
 
  private:
@@ -202,7 +245,7 @@ class CSignal {
 // Bare RtMidi: one output to the echo, one input from it.
 class CBarePing {
  public:
-  CBarePing() : m_in(RtMidi::UNIX_JACK, "velda-bare"), m_out(RtMidi::UNIX_JACK, "velda-bare") {
+  explicit CBarePing(velda::rtmidi::EMidiApi eApi) : m_in(RtApi(eApi), "velda-bare"), m_out(RtApi(eApi), "velda-bare") {
     m_in.ignoreTypes(false, true, true);
     m_in.setCallback(&CBarePing::OnMessage, this);
     m_in.openPort(Find(m_in, "echo-bare:echo-bare out"), "in");
@@ -233,9 +276,9 @@ class CBarePing {
 // back from the callback as the port objects do.
 class CDriverPing {
  public:
-  bool Open() {
+  bool Open(velda::rtmidi::EMidiApi eApi, const std::string& strIn, const std::string& strOut) {
     velda::rtmidi::CRtMidiOptions opt;
-    opt.eApi = velda::rtmidi::EMidiApi::Jack;
+    opt.eApi = eApi;
     opt.strClientName = "velda-layered";
     opt.fnDeviceChange = [] {};
     std::string strError;
@@ -245,13 +288,13 @@ class CDriverPing {
     for (velda::UINT i = 0; i < m_pDriver->InGetNumDevs(); ++i) {
       velda::MIDIINCAPS caps;
       m_pDriver->InGetDevCaps(i, &caps, sizeof caps);
-      if (velda::PnameToString(caps.szPname).Str() == "echo-layered out") nIn = static_cast<int>(i);
+      if (velda::PnameToString(caps.szPname).Str() == strIn) nIn = static_cast<int>(i);
     }
     int nOut = -1;
     for (velda::UINT i = 0; i < m_pDriver->OutGetNumDevs(); ++i) {
       velda::MIDIOUTCAPS caps;
       m_pDriver->OutGetDevCaps(i, &caps, sizeof caps);
-      if (velda::PnameToString(caps.szPname).Str() == "echo-layered in") nOut = static_cast<int>(i);
+      if (velda::PnameToString(caps.szPname).Str() == strOut) nOut = static_cast<int>(i);
     }
     if (nIn < 0 || nOut < 0) return false;
     if (m_pDriver->InOpen(&m_hIn, static_cast<velda::UINT>(nIn), reinterpret_cast<velda::DWORD_PTR>(&OnIn),
@@ -306,12 +349,39 @@ class CDriverPing {
   CSignal m_got;
 };
 
-bool RunRoundTrips(const COptions& opt) {
-  CEcho echoBare("echo-bare");
-  CEcho echoLayered("echo-layered");
-  CBarePing bare;
+// The backend's round trip to the echo behind the USB link.
+bool RunLinkRoundTrips(const COptions& opt) {
   CDriverPing layered;
-  if (!layered.Open()) {
+  if (!layered.Open(opt.eApi, opt.strPort, opt.strPort)) {
+    std::printf("the driver's ports to %s cannot be opened\n", opt.strPort.c_str());
+    return false;
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  const std::vector<unsigned char> a = Packet(kPacket);
+  std::vector<double> aMs;
+  for (int i = 0; i < opt.nRounds; ++i) {
+    const double d = layered.RoundTripMs(a);
+    if (d >= 0) aMs.push_back(d);
+  }
+  layered.Close();
+  if (aMs.empty()) {
+    std::printf("no round trip over %s came back\n", opt.strPort.c_str());
+    return false;
+  }
+  std::printf("Round trip of a %zu-byte packet and an %zu-byte reply over %s, %zu of %d rounds\n", kPacket, kReply,
+              opt.strPort.c_str(), aMs.size(), opt.nRounds);
+  std::printf("  rtmidi backend: median %.3f ms (min %.3f, max %.3f)\n", Median(aMs),
+              *std::min_element(aMs.begin(), aMs.end()), *std::max_element(aMs.begin(), aMs.end()));
+  return static_cast<int>(aMs.size()) == opt.nRounds;
+}
+
+bool RunRoundTrips(const COptions& opt) {
+  if (!opt.strPort.empty()) return RunLinkRoundTrips(opt);
+  CEcho echoBare(opt.eApi, "echo-bare", "echo-bare in", "echo-bare out");
+  CEcho echoLayered(opt.eApi, "echo-layered", "echo-layered in", "echo-layered out");
+  CBarePing bare(opt.eApi);
+  CDriverPing layered;
+  if (!layered.Open(opt.eApi, "echo-layered out", "echo-layered in")) {
     std::printf("the driver's ports to the echo cannot be opened\n");
     return false;
   }
@@ -345,14 +415,45 @@ bool RunRoundTrips(const COptions& opt) {
   return nLost == 0;
 }
 
+// --echo: a peer answering every SysEx until SIGTERM.
+int RunEcho(const COptions& opt) {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGTERM);
+  sigaddset(&set, SIGINT);
+  pthread_sigmask(SIG_BLOCK, &set, nullptr);
+  // Named as velda-sim names its ports behind a gadget: it hears "from", it answers on "to".
+  const CEcho echo(opt.eApi, "velda-bench-echo", "from " + opt.strEcho, "to " + opt.strEcho);
+  int nSignal = 0;
+  sigwait(&set, &nSignal);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   COptions opt;
-  for (int i = 1; i + 1 < argc; i += 2) {
+  bool bRoundTrips = true;
+  bool bInstall = true;
+  for (int i = 1; i < argc; ++i) {
     const std::string strName = argv[i];
-    const std::string strValue = argv[i + 1];
-    if (strName == "--installer")
+    if (strName == "--no-round-trips" || strName == "--no-installation") {
+      (strName == "--no-round-trips" ? bRoundTrips : bInstall) = false;
+      continue;
+    }
+    if (i + 1 >= argc) break;
+    const std::string strValue = argv[++i];
+    if (strName == "--midi-api")
+      velda::rtmidi::ParseMidiApi(strValue, opt.eApi);
+    else if (strName == "--sim-pid")
+      opt.pidSim = static_cast<pid_t>(std::stol(strValue));
+    else if (strName == "--port")
+      opt.strPort = strValue;
+    else if (strName == "--echo")
+      opt.strEcho = strValue;
+    else if (strName == "--link-rtt-ms")
+      opt.dLinkRttMs = std::stod(strValue);
+    else if (strName == "--installer")
       opt.strInstaller = strValue;
     else if (strName == "--sim")
       opt.strSim = strValue;
@@ -363,7 +464,9 @@ int main(int argc, char** argv) {
     else if (strName == "--rounds")
       opt.nRounds = std::stoi(strValue);
   }
-  bool bOk = RunRoundTrips(opt);
-  if (!opt.strInstaller.empty() && !opt.strSim.empty()) bOk = RunInstallation(opt) && bOk;
+  if (!opt.strEcho.empty()) return RunEcho(opt);
+  bool bOk = !bRoundTrips || RunRoundTrips(opt);
+  if (bInstall && !opt.strInstaller.empty() && (opt.pidSim >= 0 || !opt.strSim.empty()))
+    bOk = RunInstallation(opt) && bOk;
   return bOk ? 0 : 1;
 }

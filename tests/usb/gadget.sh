@@ -44,3 +44,26 @@ wait_seq_port() {
   done
   return 1
 }
+
+# connect_gadget: in the background (pid in CONNECT_PID), connects the ports "to USB gadget" and
+# "from USB gadget" (velda-sim's with --usb-gadget, or a peer named alike) to the gadget's own MIDI
+# port both ways, again after every re-enumeration (the gadget's port then comes back as a new
+# one). Returns 1 when the first connection is not made within 5 s.
+connect_gadget() {
+  (
+    while :; do
+      g=$(seq_port f_midi)
+      if [ -n "$g" ]; then
+        aconnect "$(seq_port "to USB gadget")" "$g" 2>/dev/null
+        aconnect "$g" "$(seq_port "from USB gadget")" 2>/dev/null
+      fi
+      sleep 0.1
+    done
+  ) &
+  CONNECT_PID=$!
+  for _ in $(seq 50); do
+    aconnect -l | grep -q "Connected From: .*$(seq_port "to USB gadget")" && return 0
+    sleep 0.1
+  done
+  return 1
+}

@@ -27,29 +27,16 @@ BG=()
 SIM_PID=""
 # start_sim [OPTION]...: velda-sim on the sequencer, connected to the gadget's MIDI port both ways
 # (sequencer ports, not raw MIDI: the sequencer passes a SysEx whole, while a raw MIDI reader
-# slower than the one-page buffer loses its tail). A restart unbinds the gadget, whose port then
-# comes back as a new one, so a watcher connects it again.
+# slower than the one-page buffer loses its tail); a restart unbinds the gadget.
 start_sim() {
   "$VELDA_SIM" --midi-api alsa --usb-gadget "$GADGET" --dump "$w/memory" --log "$w/sim.log" "$@" &
   SIM_PID=$!
   BG+=("$SIM_PID")
   wait_seq_port "to USB gadget" && wait_seq_port "from USB gadget" || return 1
-  (
-    while :; do
-      g=$(seq_port f_midi)
-      if [ -n "$g" ]; then
-        aconnect "$(seq_port "to USB gadget")" "$g" 2>/dev/null
-        aconnect "$g" "$(seq_port "from USB gadget")" 2>/dev/null
-      fi
-      sleep 0.1
-    done
-  ) &
-  BG+=($!)
-  for _ in $(seq 50); do
-    aconnect -l | grep -q "Connected From: .*$(seq_port "to USB gadget")" && return 0
-    sleep 0.1
-  done
-  return 1
+  local rc=0
+  connect_gadget || rc=1
+  BG+=("$CONNECT_PID")
+  return "$rc"
 }
 
 stop_all() {
