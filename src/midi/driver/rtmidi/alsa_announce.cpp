@@ -1,6 +1,5 @@
 #include "midi/driver/rtmidi/alsa_announce.h"
 
-#include <alsa/asoundlib.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -62,7 +61,7 @@ std::vector<int> CAlsaAnnounce::Wait(std::uint32_t nMs) {
   const int nSeq = std::min(snd_seq_poll_descriptors_count(m_pSeq, POLLIN), 7);
   snd_seq_poll_descriptors(m_pSeq, aFds, static_cast<unsigned int>(nSeq), POLLIN);
   aFds[nSeq] = pollfd{m_fdWake, POLLIN, 0};
-  if (poll(aFds, static_cast<nfds_t>(nSeq + 1), static_cast<int>(nMs)) > 0) {
+  if (poll(aFds, static_cast<nfds_t>(nSeq) + 1, static_cast<int>(nMs)) > 0) {
     std::uint64_t n = 0;
     [[maybe_unused]] const ssize_t r = read(m_fdWake, &n, sizeof n);
     Drain(aClients);

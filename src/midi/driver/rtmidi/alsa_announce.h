@@ -4,12 +4,12 @@
 // as they were, so only the announcement shows it.
 #pragma once
 
+#include <alsa/asoundlib.h>
+
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
-
-struct _snd_seq;
 
 namespace velda::rtmidi {
 
@@ -29,10 +29,10 @@ class CAlsaAnnounce {
   void Wake();
 
  private:
-  CAlsaAnnounce(_snd_seq* pSeq, int fdWake);
+  CAlsaAnnounce(snd_seq_t* pSeq, int fdWake);
   void Drain(std::vector<int>& aClients);
 
-  _snd_seq* m_pSeq;
+  snd_seq_t* m_pSeq;
   int m_fdWake;
 };
 
