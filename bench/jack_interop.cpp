@@ -33,6 +33,7 @@
 #include <vector>
 
 #include "instrument/instrument_memory.h"
+#include "midi/driver/rtmidi/rt_api.h"
 #include "midi/driver/rtmidi/rtmidi_midi_driver.h"
 #include "support/bench_package.h"
 #include "support/pause_budget.h"
@@ -59,12 +60,6 @@ struct COptions {
   int nRounds = 300;
   double dLinkRttMs = 0;  // the link's measured round trip, counted once per reply
 };
-
-const char* ApiName(velda::rtmidi::EMidiApi eApi) { return eApi == velda::rtmidi::EMidiApi::Jack ? "jack" : "alsa"; }
-
-RtMidi::Api RtApi(velda::rtmidi::EMidiApi eApi) {
-  return eApi == velda::rtmidi::EMidiApi::Jack ? RtMidi::UNIX_JACK : RtMidi::LINUX_ALSA;
-}
 
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
@@ -96,7 +91,7 @@ int WaitExit(pid_t pid) {
 }
 
 bool WaitForPorts(velda::rtmidi::EMidiApi eApi, const std::string& strName) {
-  RtMidiIn probe(RtApi(eApi), "velda-bench-probe");
+  RtMidiIn probe(velda::rtmidi::RtApiOf(eApi), "velda-bench-probe");
   for (int i = 0; i < 400; ++i) {
     for (unsigned int n = 0; n < probe.getPortCount(); ++n) {
       if (probe.getPortName(n).find(strName) != std::string::npos) return true;
@@ -131,8 +126,8 @@ bool RunInstallation(const COptions& opt) {
   pid_t pidSim = opt.pidSim;
   const bool bOwnSim = pidSim < 0;
   if (bOwnSim) {
-    pidSim = Spawn({opt.strSim, "--midi-api", ApiName(opt.eApi), "--instrument", "restart=off", "--instrument",
-                    "latency-ms=0", "--dump", strDump},
+    pidSim = Spawn({opt.strSim, "--midi-api", velda::rtmidi::NameOf(opt.eApi), "--instrument", "restart=off",
+                    "--instrument", "latency-ms=0", "--dump", strDump},
                    strDir + "/sim.txt");
     if (pidSim < 0 || !WaitForPorts(opt.eApi, "HALVEN USB IN 0-1")) {
       std::printf("velda-sim did not start\n");
@@ -140,8 +135,9 @@ bool RunInstallation(const COptions& opt) {
     }
   }
   const std::string strTrace = strDir + "/trace.txt";
-  std::vector<std::string> aArgs = {opt.strInstaller, "--yes",    "--tui",   "--midi-api", ApiName(opt.eApi),
-                                    "--package",      strPackage, "--trace", strTrace};
+  std::vector<std::string> aArgs = {
+      opt.strInstaller, "--yes",    "--tui",   "--midi-api", velda::rtmidi::NameOf(opt.eApi),
+      "--package",      strPackage, "--trace", strTrace};
   if (!opt.strPort.empty()) aArgs.insert(aArgs.end(), {"--midi-in", opt.strPort, "--midi-out", opt.strPort});
   const Clock::time_point t0 = Clock::now();
   const pid_t pid = Spawn(aArgs, strDir + "/installer.txt");
@@ -203,7 +199,9 @@ std::vector<unsigned char> Packet(std::size_t n) {
 class CEcho {
  public:
   CEcho(velda::rtmidi::EMidiApi eApi, const std::string& strName, const std::string& strIn, const std::string& strOut)
-      : m_in(RtApi(eApi), strName), m_out(RtApi(eApi), strName), m_aReply(Packet(kReply)) {
+      : m_in(velda::rtmidi::RtApiOf(eApi), strName),
+        m_out(velda::rtmidi::RtApiOf(eApi), strName),
+        m_aReply(Packet(kReply)) {
     m_in.ignoreTypes(false, true, true);
     m_in.setCallback(&CEcho::OnMessage, this);
     m_in.openVirtualPort(strIn);
@@ -245,7 +243,8 @@ class CSignal {
 // Bare RtMidi: one output to the echo, one input from it.
 class CBarePing {
  public:
-  explicit CBarePing(velda::rtmidi::EMidiApi eApi) : m_in(RtApi(eApi), "velda-bare"), m_out(RtApi(eApi), "velda-bare") {
+  explicit CBarePing(velda::rtmidi::EMidiApi eApi)
+      : m_in(velda::rtmidi::RtApiOf(eApi), "velda-bare"), m_out(velda::rtmidi::RtApiOf(eApi), "velda-bare") {
     m_in.ignoreTypes(false, true, true);
     m_in.setCallback(&CBarePing::OnMessage, this);
     m_in.openPort(Find(m_in, "echo-bare:echo-bare out"), "in");
@@ -349,6 +348,16 @@ class CDriverPing {
   CSignal m_got;
 };
 
+// One line of round-trip times, after its label.
+void PrintTimes(const char* pszLabel, const std::vector<double>& aMs) {
+  if (aMs.empty()) {
+    std::printf("  %s no round came back\n", pszLabel);
+    return;
+  }
+  std::printf("  %s median %.3f ms (min %.3f, max %.3f)\n", pszLabel, Median(aMs),
+              *std::min_element(aMs.begin(), aMs.end()), *std::max_element(aMs.begin(), aMs.end()));
+}
+
 // The backend's round trip to the echo behind the USB link.
 bool RunLinkRoundTrips(const COptions& opt) {
   CDriverPing layered;
@@ -370,8 +379,7 @@ bool RunLinkRoundTrips(const COptions& opt) {
   }
   std::printf("Round trip of a %zu-byte packet and an %zu-byte reply over %s, %zu of %d rounds\n", kPacket, kReply,
               opt.strPort.c_str(), aMs.size(), opt.nRounds);
-  std::printf("  rtmidi backend: median %.3f ms (min %.3f, max %.3f)\n", Median(aMs),
-              *std::min_element(aMs.begin(), aMs.end()), *std::max_element(aMs.begin(), aMs.end()));
+  PrintTimes("rtmidi backend:", aMs);
   return static_cast<int>(aMs.size()) == opt.nRounds;
 }
 
@@ -406,10 +414,8 @@ bool RunRoundTrips(const COptions& opt) {
   const double dOverhead = dBare > 0 ? dLayered / dBare - 1.0 : 0.0;
   std::printf("Round trip of a %zu-byte packet and an %zu-byte reply over JACK, %zu rounds, alternating\n", kPacket,
               kReply, aBare.size());
-  std::printf("  bare RtMidi:        median %.3f ms (min %.3f, max %.3f)\n", dBare,
-              *std::min_element(aBare.begin(), aBare.end()), *std::max_element(aBare.begin(), aBare.end()));
-  std::printf("  rtmidi backend:     median %.3f ms (min %.3f, max %.3f)\n", dLayered,
-              *std::min_element(aLayered.begin(), aLayered.end()), *std::max_element(aLayered.begin(), aLayered.end()));
+  PrintTimes("bare RtMidi:       ", aBare);
+  PrintTimes("rtmidi backend:    ", aLayered);
   std::printf("  added by the layer: %+.1f %% (goal <= %.0f %%: %s)%s\n", dOverhead * 100, kGoalOverhead * 100,
               dOverhead <= kGoalOverhead ? "met" : "MISSED", nLost != 0 ? " -- some rounds lost" : "");
   return nLost == 0;

@@ -6,14 +6,11 @@
 
 #include "midi/driver/rtmidi/jack_client.h"
 #include "midi/driver/rtmidi/library_notes.h"
+#include "midi/driver/rtmidi/rt_api.h"
 
 namespace velda::sim {
 
 namespace {
-
-RtMidi::Api RtApiOf(rtmidi::EMidiApi eApi) {
-  return eApi == rtmidi::EMidiApi::Jack ? RtMidi::UNIX_JACK : RtMidi::LINUX_ALSA;
-}
 
 void OnRtError(RtMidiError::Type /*eType*/, const std::string& strText, void* /*pUser*/) {
   rtmidi::LibraryNote("rtmidi: " + strText);
@@ -79,12 +76,12 @@ bool CRtMidiInstrumentHost::MakePorts(std::string& strError) {
   }
   try {
     rtmidi::CaptureLibraryOutput();
-    auto pIn = std::make_unique<RtMidiIn>(RtApiOf(m_ports.eApi), m_ports.strClientName);
+    auto pIn = std::make_unique<RtMidiIn>(rtmidi::RtApiOf(m_ports.eApi), m_ports.strClientName);
     pIn->setErrorCallback(&OnRtError, nullptr);
     pIn->ignoreTypes(false, true, true);
     pIn->setCallback(&CRtMidiInstrumentHost::OnRtMessage, this);
     pIn->openVirtualPort(m_ports.strWriteName);
-    auto pOut = std::make_unique<RtMidiOut>(RtApiOf(m_ports.eApi), m_ports.strClientName);
+    auto pOut = std::make_unique<RtMidiOut>(rtmidi::RtApiOf(m_ports.eApi), m_ports.strClientName);
     pOut->setErrorCallback(&OnRtError, nullptr);
     pOut->openVirtualPort(m_ports.strReadName);
     m_pIn = std::move(pIn);

@@ -9,6 +9,7 @@
 #include "midi/driver/rtmidi/alsa_announce.h"
 #include "midi/driver/rtmidi/jack_client.h"
 #include "midi/driver/rtmidi/library_notes.h"
+#include "midi/driver/rtmidi/rt_api.h"
 #include "midi/driver/rtmidi/rtmidi_input.h"
 #include "midi/driver/rtmidi/rtmidi_output.h"
 
@@ -21,8 +22,6 @@ namespace {
 // after the send has been reported done. So a longer message is refused before anything is sent.
 constexpr std::size_t kAlsaMaxMessage = 4096;
 constexpr std::uint64_t kReviveEveryMs = 1000;
-
-RtMidi::Api RtApiOf(EMidiApi eApi) { return eApi == EMidiApi::Jack ? RtMidi::UNIX_JACK : RtMidi::LINUX_ALSA; }
 
 std::uint64_t NowMs() {
   return static_cast<std::uint64_t>(
