@@ -4,6 +4,7 @@
 
 #include <future>
 
+#include "alsa_reply_port.h"
 #include "midi/driver/rtmidi/jack_client.h"
 #include "midi/driver/rtmidi/library_notes.h"
 #include "midi/driver/rtmidi/rt_api.h"
@@ -81,9 +82,8 @@ bool CRtMidiInstrumentHost::MakePorts(std::string& strError) {
     pIn->ignoreTypes(false, true, true);
     pIn->setCallback(&CRtMidiInstrumentHost::OnRtMessage, this);
     pIn->openVirtualPort(m_ports.strWriteName);
-    auto pOut = std::make_unique<RtMidiOut>(rtmidi::RtApiOf(m_ports.eApi), m_ports.strClientName);
-    pOut->setErrorCallback(&OnRtError, nullptr);
-    pOut->openVirtualPort(m_ports.strReadName);
+    std::unique_ptr<CAlsaReplyPort> pOut = CAlsaReplyPort::Open(m_ports.strClientName, m_ports.strReadName, strError);
+    if (pOut == nullptr) return false;
     m_pIn = std::move(pIn);
     m_pOut = std::move(pOut);
   } catch (const RtMidiError& e) {
@@ -150,12 +150,8 @@ void CRtMidiInstrumentHost::Deliver(std::vector<std::uint8_t> aBytes) {
       }
       return;
     }
-    if (m_pOut == nullptr) return;
-    try {
-      m_pOut->sendMessage(a.data(), a.size());
-    } catch (const RtMidiError& e) {
-      rtmidi::LibraryNote(std::string("rtmidi: ") + e.what());
-    }
+    std::string strError;
+    if (m_pOut != nullptr && !m_pOut->Send(a.data(), a.size(), strError)) rtmidi::LibraryNote("alsa: " + strError);
   });
 }
 

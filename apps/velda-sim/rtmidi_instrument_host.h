@@ -18,7 +18,6 @@
 #include "midi/driver/rtmidi/port_names.h"
 
 class RtMidiIn;
-class RtMidiOut;
 
 namespace velda::rtmidi {
 class CJackClient;
@@ -26,6 +25,8 @@ class CJackPort;
 }  // namespace velda::rtmidi
 
 namespace velda::sim {
+
+class CAlsaReplyPort;
 
 struct CSimPorts {
   rtmidi::EMidiApi eApi = rtmidi::EMidiApi::Jack;
@@ -67,7 +68,7 @@ class CRtMidiInstrumentHost : public CInstrumentHost {
   fw::CDeviceThread m_thread;
   std::mutex m_mx;  // the ports and the receiver
   std::unique_ptr<RtMidiIn> m_pIn;
-  std::unique_ptr<RtMidiOut> m_pOut;
+  std::unique_ptr<CAlsaReplyPort> m_pOut;
   std::unique_ptr<rtmidi::CJackClient> m_pJack;
   rtmidi::CJackPort* m_pJackIn = nullptr;
   rtmidi::CJackPort* m_pJackOut = nullptr;

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <rtmidi/RtMidi.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -18,7 +19,13 @@
 #include <thread>
 #include <vector>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "midi/driver/rtmidi/rtmidi_midi_driver.h"
+#include "protocol/area_reply.h"
+#include "protocol/messages.h"
 
 namespace velda::rtmidi {
 namespace {
@@ -137,36 +144,56 @@ class UsbSysEx : public ::testing::TestWithParam<std::size_t> {
 
 class UsbSysExFromDevice : public UsbSysEx {};
 
-TEST_P(UsbSysExFromDevice, FromTheDevice_ArrivesWhole) {
-  CRtMidiDriver& d = *m_pDriver;
-  const int nDev =
-      FindDevice<MIDIINCAPS>([&] { return d.InGetNumDevs(); },
-                             [&](UINT i, MIDIINCAPS* p) { return d.InGetDevCaps(i, p, sizeof *p); }, kUsbPort);
-  ASSERT_GE(nDev, 0);
-  HMIDIIN h = nullptr;
-  ASSERT_EQ(d.InOpen(&h, static_cast<UINT>(nDev), reinterpret_cast<DWORD_PTR>(&CALLBACK_InProc),
-                     reinterpret_cast<DWORD_PTR>(&m_log), CALLBACK_FUNCTION),
-            MMSYSERR_NOERROR);
-  MIDIHDR aHdr[kHeaders];
-  std::vector<std::vector<BYTE>> aBuf(kHeaders, std::vector<BYTE>(kBlock));
-  for (std::size_t i = 0; i < kHeaders; ++i) {
-    aHdr[i].lpData = reinterpret_cast<char*>(aBuf[i].data());
-    aHdr[i].dwBufferLength = kBlock;
-    ASSERT_EQ(d.InPrepareHeader(h, &aHdr[i], sizeof(MIDIHDR)), MMSYSERR_NOERROR);
-    ASSERT_EQ(d.InAddBuffer(h, &aHdr[i], sizeof(MIDIHDR)), MMSYSERR_NOERROR);
+// The installer's input on one port, with its headers queued and given back as they come.
+class CListening {
+ public:
+  CListening(CMidiDriver& d, CInLog& log) : m_d(d), m_aBuf(kHeaders, std::vector<BYTE>(kBlock)) {
+    log.pDriver = &d;
+    m_pLog = &log;
   }
-  ASSERT_EQ(d.InStart(h), MMSYSERR_NOERROR);
+  ~CListening() {
+    if (m_h == nullptr) return;
+    m_d.InReset(m_h);
+    m_d.InClose(m_h);
+  }
+  CListening(const CListening&) = delete;
+  CListening& operator=(const CListening&) = delete;
+  // Opens the input named strPort and starts it; a failure is the test's.
+  void Open(const std::string& strPort) {
+    const int nDev =
+        FindDevice<MIDIINCAPS>([&] { return m_d.InGetNumDevs(); },
+                               [&](UINT i, MIDIINCAPS* p) { return m_d.InGetDevCaps(i, p, sizeof *p); }, strPort);
+    ASSERT_GE(nDev, 0) << "no input \"" << strPort << "\"";
+    ASSERT_EQ(m_d.InOpen(&m_h, static_cast<UINT>(nDev), reinterpret_cast<DWORD_PTR>(&CALLBACK_InProc),
+                         reinterpret_cast<DWORD_PTR>(m_pLog), CALLBACK_FUNCTION),
+              MMSYSERR_NOERROR);
+    for (std::size_t i = 0; i < kHeaders; ++i) {
+      m_aHdr[i].lpData = reinterpret_cast<char*>(m_aBuf[i].data());
+      m_aHdr[i].dwBufferLength = kBlock;
+      ASSERT_EQ(m_d.InPrepareHeader(m_h, &m_aHdr[i], sizeof(MIDIHDR)), MMSYSERR_NOERROR);
+      ASSERT_EQ(m_d.InAddBuffer(m_h, &m_aHdr[i], sizeof(MIDIHDR)), MMSYSERR_NOERROR);
+    }
+    ASSERT_EQ(m_d.InStart(m_h), MMSYSERR_NOERROR);
+  }
+
+ private:
+  CMidiDriver& m_d;
+  CInLog* m_pLog = nullptr;
+  HMIDIIN m_h = nullptr;
+  MIDIHDR m_aHdr[kHeaders];
+  std::vector<std::vector<BYTE>> m_aBuf;
+};
+
+TEST_P(UsbSysExFromDevice, FromTheDevice_ArrivesWhole) {
+  CListening in(*m_pDriver, m_log);
+  ASSERT_NO_FATAL_FAILURE(in.Open(kUsbPort));
   const std::vector<unsigned char> aSent = SysEx(GetParam());
   ASSERT_TRUE(m_pPeer->Send(aSent));
   EXPECT_TRUE(WaitFor([&] { return m_log.nBytes.load() >= aSent.size(); }))
       << m_log.nBytes.load() << " of " << aSent.size() << " bytes arrived";
   std::this_thread::sleep_for(std::chrono::milliseconds(100));  // nothing more comes
-  {
-    const std::lock_guard<std::mutex> lock(m_log.mx);
-    EXPECT_EQ(m_log.aBytes, std::vector<BYTE>(aSent.begin(), aSent.end()));
-  }
-  EXPECT_EQ(d.InReset(h), MMSYSERR_NOERROR);
-  EXPECT_EQ(d.InClose(h), MMSYSERR_NOERROR);
+  const std::lock_guard<std::mutex> lock(m_log.mx);
+  EXPECT_EQ(m_log.aBytes, std::vector<BYTE>(aSent.begin(), aSent.end()));
 }
 
 TEST_P(UsbSysEx, ToTheDevice_ArrivesWholeOrIsRefused) {
@@ -228,6 +255,110 @@ TEST(UsbDeviceChange, AQuickReEnumerationIsReported) {
   EXPECT_TRUE(WaitFor(fnListed)) << "the device did not come back";
 }
 INSTANTIATE_TEST_SUITE_P(Sizes, UsbSysExFromDevice, ::testing::Values(8, 1024, 2821, 4096));
+
+// velda-sim on the sequencer, talking straight to the installer's backend (no USB between them):
+// an area-check reply of 7031 bytes is larger than the receiver's input pool, so it must go in
+// parts the receiver has room for; and the instrument answers on afterwards.
+class CSimProcess {
+ public:
+  CSimProcess() {
+    const char* pszSim = std::getenv("VELDA_SIM");
+    if (pszSim == nullptr) return;
+    m_pid = fork();
+    if (m_pid == 0) {
+      execl(pszSim, pszSim, "--midi-api", "alsa", "--instrument", "restart=off", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+  }
+  ~CSimProcess() {
+    if (m_pid <= 0) return;
+    kill(m_pid, SIGTERM);
+    waitpid(m_pid, nullptr, 0);
+  }
+  CSimProcess(const CSimProcess&) = delete;
+  CSimProcess& operator=(const CSimProcess&) = delete;
+  bool Started() const { return m_pid > 0; }
+
+ private:
+  pid_t m_pid = -1;
+};
+
+// The messages in a stream of bytes, each from its F0 to its F7.
+std::vector<std::vector<BYTE>> MessagesIn(const std::vector<BYTE>& a) {
+  std::vector<std::vector<BYTE>> aMessages;
+  for (auto it = std::find(a.begin(), a.end(), SYSEX_START); it != a.end();) {
+    const auto itEnd = std::find(it, a.end(), SYSEX_END);
+    if (itEnd == a.end()) break;
+    aMessages.emplace_back(it, itEnd + 1);
+    it = std::find(itEnd, a.end(), SYSEX_START);
+  }
+  return aMessages;
+}
+
+TEST(SimOverAlsa, ALargeReplyArrivesWholeAndTheSimKeepsAnswering) {
+  CSimProcess sim;
+  ASSERT_TRUE(sim.Started()) << "VELDA_SIM names velda-sim";
+  CRtMidiOptions opt;
+  opt.eApi = EMidiApi::Alsa;
+  opt.strClientName = "velda-usb-test";
+  opt.nWatchMs = 0;
+  std::string strError;
+  std::unique_ptr<CRtMidiDriver> pDriver = CRtMidiDriver::Create(opt, strError);
+  ASSERT_NE(pDriver, nullptr) << strError;
+  CRtMidiDriver& d = *pDriver;
+  int nOut = -1;
+  ASSERT_TRUE(WaitFor([&] {
+    nOut = FindDevice<MIDIOUTCAPS>([&] { return d.OutGetNumDevs(); },
+                                   [&](UINT i, MIDIOUTCAPS* p) { return d.OutGetDevCaps(i, p, sizeof *p); },
+                                   "HALVEN USB OUT 0-1");
+    const int nIn = FindDevice<MIDIINCAPS>([&] { return d.InGetNumDevs(); },
+                                           [&](UINT i, MIDIINCAPS* p) { return d.InGetDevCaps(i, p, sizeof *p); },
+                                           "HALVEN USB IN 0-1");
+    return nOut >= 0 && nIn >= 0;
+  })) << "velda-sim's ports never appeared";
+  CInLog log;
+  CListening in(d, log);
+  ASSERT_NO_FATAL_FAILURE(in.Open("HALVEN USB IN 0-1"));
+  HMIDIOUT hOut = nullptr;
+  ASSERT_EQ(d.OutOpen(&hOut, static_cast<UINT>(nOut), 0, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
+  // Sends one request and waits for the next whole message back.
+  auto fnAsk = [&](CSysEx aRequest) {
+    const std::size_t nBefore = [&] {
+      const std::lock_guard<std::mutex> lock(log.mx);
+      return MessagesIn(log.aBytes).size();
+    }();
+    MIDIHDR hdr;
+    hdr.lpData = reinterpret_cast<char*>(aRequest.data());
+    hdr.dwBufferLength = static_cast<DWORD>(aRequest.size());
+    EXPECT_EQ(d.OutPrepareHeader(hOut, &hdr, sizeof hdr), MMSYSERR_NOERROR);
+    EXPECT_EQ(d.OutLongMsg(hOut, &hdr, sizeof hdr), MMSYSERR_NOERROR);
+    std::vector<BYTE> aReply;
+    WaitFor([&] {
+      const std::lock_guard<std::mutex> lock(log.mx);
+      const std::vector<std::vector<BYTE>> aMessages = MessagesIn(log.aBytes);
+      if (aMessages.size() > nBefore) aReply = aMessages[nBefore];
+      return !aReply.empty();
+    });
+    d.OutUnprepareHeader(hOut, &hdr, sizeof hdr);
+    return aReply;
+  };
+  const std::vector<BYTE> aModeOn = fnAsk(BuildModeOn(fw::CString("#5168_1994KESTRA")));
+  ASSERT_EQ(aModeOn.size(), 9U) << "no reply to mode on";
+  ASSERT_EQ(std::vector<BYTE>(aModeOn.begin() + 5, aModeOn.end()), (std::vector<BYTE>{0x00, 0x40, 0x01, 0xF7}))
+      << "mode on was not accepted";
+  constexpr fw::UINT kLength = 0x1800;  // 7031 bytes packed
+  for (int nRound = 0; nRound < 2; ++nRound) {
+    const std::vector<BYTE> aReply = fnAsk(BuildAreaCheck(kLength, 0));
+    ASSERT_EQ(aReply.size(), 7031U) << "round " << nRound << ": the area-check reply did not arrive whole";
+    std::vector<BYTE> aData(kLength);
+    const CAreaDecodeResult r = DecodeAreaReply(aReply.data(), aReply.size(), aData.data(), aData.size());
+    EXPECT_TRUE(r.bChecksumOk);
+    EXPECT_EQ(r.nBytes, kLength);
+    EXPECT_EQ(std::count(aData.begin(), aData.end(), 0xFF), kLength) << "erased memory reads as FF";
+  }
+  EXPECT_FALSE(fnAsk(BuildInquiry()).empty()) << "velda-sim stopped answering after the large replies";
+  EXPECT_EQ(d.OutClose(hOut), MMSYSERR_NOERROR);
+}
 
 }  // namespace
 }  // namespace velda::rtmidi
