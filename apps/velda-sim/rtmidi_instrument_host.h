@@ -1,9 +1,9 @@
 // The simulated instrument on real MIDI ports: its input (what the installer writes) is a port
 // named "HALVEN USB OUT 0-1", its output (what the installer reads) one named "HALVEN USB IN 0-1".
-// On ALSA they are RtMidi's; on JACK they belong to one client of ours that lives as long as the
-// host. The instrument runs on one device thread: messages received, its timed events and its
-// replies all go through it. A restart destroys both ports (on ALSA their clients with them) and
-// makes them again when the instrument comes back.
+// On ALSA the input is RtMidi's and the output our own sequencer port (alsa_reply_port.h); on
+// JACK both belong to one client of ours that lives as long as the host. The instrument runs on one device thread:
+// messages received, its timed events and its replies all go through it. A restart destroys both ports (on ALSA their
+// clients with them) and makes them again when the instrument comes back.
 #pragma once
 
 #include <cstdint>

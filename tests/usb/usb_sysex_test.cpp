@@ -123,6 +123,16 @@ int FindDevice(TCount fnCount, TCapsOf fnCaps, const std::string& strName) {
   return -1;
 }
 
+// The index of the input or output named strName, -1 when none is.
+int InDevice(CMidiDriver& d, const std::string& strName) {
+  return FindDevice<MIDIINCAPS>([&] { return d.InGetNumDevs(); },
+                                [&](UINT i, MIDIINCAPS* p) { return d.InGetDevCaps(i, p, sizeof *p); }, strName);
+}
+int OutDevice(CMidiDriver& d, const std::string& strName) {
+  return FindDevice<MIDIOUTCAPS>([&] { return d.OutGetNumDevs(); },
+                                 [&](UINT i, MIDIOUTCAPS* p) { return d.OutGetDevCaps(i, p, sizeof *p); }, strName);
+}
+
 class UsbSysEx : public ::testing::TestWithParam<std::size_t> {
  protected:
   void SetUp() override {
@@ -153,16 +163,14 @@ class CListening {
   }
   ~CListening() {
     if (m_h == nullptr) return;
-    m_d.InReset(m_h);
-    m_d.InClose(m_h);
+    EXPECT_EQ(m_d.InReset(m_h), MMSYSERR_NOERROR);
+    EXPECT_EQ(m_d.InClose(m_h), MMSYSERR_NOERROR);
   }
   CListening(const CListening&) = delete;
   CListening& operator=(const CListening&) = delete;
   // Opens the input named strPort and starts it; a failure is the test's.
   void Open(const std::string& strPort) {
-    const int nDev =
-        FindDevice<MIDIINCAPS>([&] { return m_d.InGetNumDevs(); },
-                               [&](UINT i, MIDIINCAPS* p) { return m_d.InGetDevCaps(i, p, sizeof *p); }, strPort);
+    const int nDev = InDevice(m_d, strPort);
     ASSERT_GE(nDev, 0) << "no input \"" << strPort << "\"";
     ASSERT_EQ(m_d.InOpen(&m_h, static_cast<UINT>(nDev), reinterpret_cast<DWORD_PTR>(&CALLBACK_InProc),
                          reinterpret_cast<DWORD_PTR>(m_pLog), CALLBACK_FUNCTION),
@@ -198,9 +206,7 @@ TEST_P(UsbSysExFromDevice, FromTheDevice_ArrivesWhole) {
 
 TEST_P(UsbSysEx, ToTheDevice_ArrivesWholeOrIsRefused) {
   CRtMidiDriver& d = *m_pDriver;
-  const int nDev =
-      FindDevice<MIDIOUTCAPS>([&] { return d.OutGetNumDevs(); },
-                              [&](UINT i, MIDIOUTCAPS* p) { return d.OutGetDevCaps(i, p, sizeof *p); }, kUsbPort);
+  const int nDev = OutDevice(d, kUsbPort);
   ASSERT_GE(nDev, 0);
   HMIDIOUT h = nullptr;
   ASSERT_EQ(d.OutOpen(&h, static_cast<UINT>(nDev), 0, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
@@ -243,11 +249,7 @@ TEST(UsbDeviceChange, AQuickReEnumerationIsReported) {
   std::string strError;
   std::unique_ptr<CRtMidiDriver> pDriver = CRtMidiDriver::Create(opt, strError);
   ASSERT_NE(pDriver, nullptr) << strError;
-  auto fnListed = [&] {
-    return FindDevice<MIDIINCAPS>([&] { return pDriver->InGetNumDevs(); },
-                                  [&](UINT i, MIDIINCAPS* p) { return pDriver->InGetDevCaps(i, p, sizeof *p); },
-                                  kUsbPort) >= 0;
-  };
+  auto fnListed = [&] { return InDevice(*pDriver, kUsbPort) >= 0; };
   ASSERT_TRUE(fnListed());
   std::ofstream(strUdc) << "\n";
   std::ofstream(strUdc) << strController << "\n";
@@ -308,13 +310,8 @@ TEST(SimOverAlsa, ALargeReplyArrivesWholeAndTheSimKeepsAnswering) {
   CRtMidiDriver& d = *pDriver;
   int nOut = -1;
   ASSERT_TRUE(WaitFor([&] {
-    nOut = FindDevice<MIDIOUTCAPS>([&] { return d.OutGetNumDevs(); },
-                                   [&](UINT i, MIDIOUTCAPS* p) { return d.OutGetDevCaps(i, p, sizeof *p); },
-                                   "HALVEN USB OUT 0-1");
-    const int nIn = FindDevice<MIDIINCAPS>([&] { return d.InGetNumDevs(); },
-                                           [&](UINT i, MIDIINCAPS* p) { return d.InGetDevCaps(i, p, sizeof *p); },
-                                           "HALVEN USB IN 0-1");
-    return nOut >= 0 && nIn >= 0;
+    nOut = OutDevice(d, "HALVEN USB OUT 0-1");
+    return nOut >= 0 && InDevice(d, "HALVEN USB IN 0-1") >= 0;
   })) << "velda-sim's ports never appeared";
   CInLog log;
   CListening in(d, log);
