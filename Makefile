@@ -47,10 +47,12 @@ soak: build
 	build/default/tests/soak $(SOAK_RUNS)
 
 # The Windows build (mingw-w64) and its tests under Wine and Xvfb (label "windows"); make test
-# runs them last.
+# runs them last. The USB test with Wine takes velda-sim and velda-sample from the native build.
 test-windows: deps windows-tests
 
 windows-tests:
+	cmake --preset default
+	cmake --build --preset default -j $(JOBS) --target velda-sim velda-sample
 	cmake --preset windows
 	cmake --build --preset windows -j $(JOBS) --target $(WINDOWS_TARGETS)
 	tests/windows/with_wine ctest --preset windows

@@ -243,6 +243,8 @@ int RunProgram(int argc, char** argv) {
   } else {
     if (!strNote.empty()) std::printf("%s\n", strNote.c_str());
     std::printf("Result: %s (exit code %d)\n", NameOf(eOutcome), nExit);
+    // Out before the process ends: under Wine a process can still crash on its way out.
+    std::fflush(stdout);
   }
   return nExit;
 }

@@ -14,37 +14,8 @@ PORT="HALVEN USB MIDI 1" # the kernel names the port after the product string
 export XDG_RUNTIME_DIR=/tmp/velda-run
 mkdir -p -m 0700 "$XDG_RUNTIME_DIR"
 
-load_modules || exit 1
-make_gadget
-wait_seq_port "$PORT" || {
-  echo "FAIL: the USB-MIDI port never appeared"
-  aconnect -l
-  exit 1
-}
-"$VELDA_SAMPLE" make "$VELDA_SOURCE_DIR/examples/sample" "$results/velda.uxs" >/dev/null || exit 1
-
-BG=()
-SIM_PID=""
-# start_sim [OPTION]...: velda-sim on the sequencer, connected to the gadget's MIDI port both ways
-# (sequencer ports, not raw MIDI: the sequencer passes a SysEx whole, while a raw MIDI reader
-# slower than the one-page buffer loses its tail); a restart unbinds the gadget.
-start_sim() {
-  "$VELDA_SIM" --midi-api alsa --usb-gadget "$GADGET" --dump "$w/memory" --log "$w/sim.log" "$@" &
-  SIM_PID=$!
-  BG+=("$SIM_PID")
-  wait_seq_port "to USB gadget" && wait_seq_port "from USB gadget" || return 1
-  local rc=0
-  connect_gadget || rc=1
-  BG+=("$CONNECT_PID")
-  return "$rc"
-}
-
-stop_all() {
-  local p
-  for p in "${BG[@]}"; do kill -TERM "$p" 2>/dev/null; done
-  for p in "${BG[@]}"; do wait "$p" 2>/dev/null; done
-  BG=()
-}
+. "$here/scenario_rig.sh"
+prepare_machine || exit 1
 
 INSTALLER_RC=0
 # run_installer [OPTION]...: an installation on the terminal through the ALSA backend.
@@ -53,37 +24,6 @@ run_installer() {
   timeout 400 "$VELDA_INSTALLER" --yes --tui --midi-api alsa --midi-in "$PORT" --midi-out "$PORT" \
     --package "$results/velda.uxs" --trace "$w/trace.txt" "$@" >"$w/out.txt" 2>"$w/err.txt" </dev/null || INSTALLER_RC=$?
   echo "$INSTALLER_RC" >"$w/rc"
-}
-
-why=""
-check() { # check CONDITION-TEXT COMMAND...: the first failed check names the scenario's failure
-  local text=$1
-  shift
-  if [ -z "$why" ] && ! "$@"; then why=$text; fi
-}
-
-scenario() { # scenario NAME FUNCTION
-  w=$results/$1
-  mkdir -p "$w"
-  why=""
-  local t0=$EPOCHREALTIME
-  "$2"
-  stop_all
-  # The gadget is bound again for the next scenario, whatever this one did to it.
-  [ -n "$(cat "$GADGET/UDC")" ] || cat "$results/udc.txt" >"$GADGET/UDC"
-  wait_seq_port "$PORT"
-  local t=$(awk -v a="$t0" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.1f", b - a }')
-  if [ -z "$why" ]; then
-    echo "$1 ok $t" | tee -a "$results/summary.txt"
-  else
-    echo "$1 FAIL $t: $why" | tee -a "$results/summary.txt"
-    {
-      for f in out.txt err.txt sim.log; do
-        [ -f "$w/$f" ] && { echo "---- $1/$f (last lines)"; tail -n 15 "$w/$f"; }
-      done
-      [ -f "$w/trace.txt" ] && { echo "---- $1/trace.txt (notes)"; grep ' # ' "$w/trace.txt" | tail -n 20 | cut -c1-160; }
-    } >"$w/report.txt"
-  fi
 }
 
 # ---- the port as Linux names it ----
