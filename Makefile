@@ -35,6 +35,7 @@ test: deps
 	cmake --build --preset tsan -j $(JOBS) --target $(THREADED_TESTS)
 	ctest --preset tsan
 	$(MAKE) windows-tests
+	$(MAKE) web-tests
 
 # The fuzz targets, longer (FUZZ_LONG_SECONDS each); their corpora grow in build/fuzz/corpus.
 fuzz: build
@@ -62,8 +63,11 @@ web:
 	cmake --preset web
 	cmake --build --preset web -j $(JOBS) --target velda-web
 
-# Its tests in headless Chromium (label web), against the native build's velda-installer.
+# Its tests in headless Chromium (label web), against the native build's velda-installer; make
+# test runs them last.
 web-tests: web
+	cmake --build --preset web -j $(JOBS) --target standin-instrument
+	cmake --preset default
 	cmake --build --preset default -j $(JOBS) --target velda-installer velda-sample
 	ctest --preset web
 
