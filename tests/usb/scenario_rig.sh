@@ -30,6 +30,16 @@ start_sim() {
   return "$rc"
 }
 
+# check_sim_memory: velda-sim told to end; it must end well and leave the package in its memory.
+check_sim_memory() {
+  kill -TERM "$SIM_PID"
+  local nSim=0
+  wait "$SIM_PID" || nSim=$?
+  check "velda-sim ended with $nSim" [ "$nSim" -eq 0 ]
+  check "the instrument's memory differs from the package" \
+    "$VELDA_SAMPLE" check "$VELDA_SOURCE_DIR/examples/sample" "$results/velda.uxs" "$w/memory"
+}
+
 stop_all() {
   local p
   for p in "${BG[@]}"; do kill -TERM "$p" 2>/dev/null; done

@@ -54,12 +54,7 @@ install_complete() {
   check "velda-installer wrote to stderr" [ ! -s "$w/err.txt" ]
   # The only way to the instrument is the cable: the ports were reopened after the USB restart.
   check "the ports were not reopened after the restart" [ "$(grep -c ' # Open MIDI In Driver : ' "$w/trace.txt")" -ge 2 ]
-  kill -TERM "$SIM_PID"
-  local nSim=0
-  wait "$SIM_PID" || nSim=$?
-  check "velda-sim ended with $nSim" [ "$nSim" -eq 0 ]
-  check "the instrument's memory differs from the package" \
-    "$VELDA_SAMPLE" check "$VELDA_SOURCE_DIR/examples/sample" "$results/velda.uxs" "$w/memory"
+  check_sim_memory
 }
 
 # ---- the cable pulled during the upload, never put back ----
@@ -123,10 +118,7 @@ menu_choice() {
   # The chosen port, not the default names, is what the recovery reopened after the USB restart.
   check "the chosen port was not reopened after the restart" \
     [ "$(grep -c " # Open MIDI In Driver : .*$PORT" "$w/trace.txt")" -ge 2 ]
-  kill -TERM "$SIM_PID"
-  wait "$SIM_PID"
-  check "the instrument's memory differs from the package" \
-    "$VELDA_SAMPLE" check "$VELDA_SOURCE_DIR/examples/sample" "$results/velda.uxs" "$w/memory"
+  check_sim_memory
 }
 
 scenario list_ports list_ports

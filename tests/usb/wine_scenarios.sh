@@ -83,12 +83,7 @@ wine_install() {
     [ "$(grep -c " opened device [0-9]* .*($WINE_PORT)" "$w/trace.txt")" -eq 2 ]
   check "the last request was not the baud rate reset" \
     [ "$(awk '$2 == ">" { s = $0; sub(/^[0-9]+ > /, "", s); sub(/\r$/, "", s); l = s } END { print l }' "$w/trace.txt")" = "F0 43 50 03 00 05 01 F7" ]
-  kill -TERM "$SIM_PID"
-  local nSim=0
-  wait "$SIM_PID" || nSim=$?
-  check "velda-sim ended with $nSim" [ "$nSim" -eq 0 ]
-  check "the instrument's memory differs from the package" \
-    "$VELDA_SAMPLE" check "$VELDA_SOURCE_DIR/examples/sample" "$results/velda.uxs" "$w/memory"
+  check_sim_memory
 }
 
 scenario wine_list_ports wine_list_ports
