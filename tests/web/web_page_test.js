@@ -7,6 +7,8 @@
 // CASE standin: the page on its Web MIDI backend, in real time, against a stand-in MIDIAccess
 // with the simulated instrument behind it (VELDA_STANDIN_SCRIPT, VELDA_STANDIN_DIR): the bytes the
 // ports carried, the replies in pieces, the ports gone and back at the restart, the memory.
+// CASE denied, missing: Web MIDI refused for the page, or not there (Safari): the page says so
+// and ends with the port error, without a native run to compare.
 "use strict";
 const assert = require("assert");
 const { execFileSync } = require("child_process");
@@ -22,6 +24,11 @@ const CASES = {
     box: "I have a Error. \r\n Close Install Jub." },
   timeout: { faults: ["fault=no-reply:block-start:2"], title: "VELDA Installer: timed-out (exit code 4)", exit: 4,
     box: " \r\n Time Out   \r\n" },
+  denied: { faults: [], title: "VELDA Installer: port-error (exit code 7)", deny: true,
+    text: "the browser did not allow MIDI with SysEx for this page" },
+  missing: { faults: [], title: "VELDA Installer: port-error (exit code 7)",
+    script: "Object.defineProperty(navigator, 'requestMIDIAccess', { value: undefined, configurable: true });",
+    text: "this browser has no Web MIDI" },
   standin: { faults: [], title: "VELDA Installer: completed (exit code 0)", exit: 0, standin: true,
     box: "Installation is completed.\r\nPlease turn the power switch of the instrument off." },
 };
@@ -67,13 +74,15 @@ async function main() {
     const pkg = path.join(work, "velda.uxs");
     execFileSync(path.join(native, "examples/velda-sample"), ["make", path.join(examples, "sample"), pkg]);
     const nativeTrace = path.join(work, "native.trace");
-    const args = ["--virtual", "--virtual-clock", "--tui", "--yes", "--trace", nativeTrace, "--package", pkg];
-    for (const f of c.faults) args.push("--instrument", f);
-    let nativeExit = 0;
-    try {
-      execFileSync(path.join(native, "apps/velda-installer/velda-installer"), args, { cwd: work, stdio: "ignore" });
-    } catch (e) { nativeExit = e.status; }
-    assert.strictEqual(nativeExit, c.exit, "the native run's exit code");
+    if (!c.text) {
+      const args = ["--virtual", "--virtual-clock", "--tui", "--yes", "--trace", nativeTrace, "--package", pkg];
+      for (const f of c.faults) args.push("--instrument", f);
+      let nativeExit = 0;
+      try {
+        execFileSync(path.join(native, "apps/velda-installer/velda-installer"), args, { cwd: work, stdio: "ignore" });
+      } catch (e) { nativeExit = e.status; }
+      assert.strictEqual(nativeExit, c.exit, "the native run's exit code");
+    }
 
     // The first prefix that fits serves a file: the site's root comes last.
     const mounts = { "/pkg/": work };
@@ -82,12 +91,17 @@ async function main() {
     server = await serve(mounts);
     const base = "http://127.0.0.1:" + server.address().port + "/";
     browser = await CBrowser.launch();
-    if (c.standin) {
-      const source = fs.readFileSync(process.env.VELDA_STANDIN_SCRIPT, "utf8");
+    const script = c.standin ? fs.readFileSync(process.env.VELDA_STANDIN_SCRIPT, "utf8") : c.script;
+    if (script) {
       await browser.page("Page.enable");
-      await browser.page("Page.addScriptToEvaluateOnNewDocument", { source });
+      await browser.page("Page.addScriptToEvaluateOnNewDocument", { source: script });
     }
-    const query = (c.standin ? "?yes" : "?virtual&virtual-clock&yes") + "&package=/pkg/velda.uxs" +
+    if (c.deny) {
+      await browser.send("Browser.setPermission",
+        { origin: base.slice(0, -1), permission: { name: "midi", sysex: true }, setting: "denied" });
+    }
+    const webMidi = c.standin || c.deny || c.script;
+    const query = (webMidi ? "?yes" : "?virtual&virtual-clock&yes") + "&package=/pkg/velda.uxs" +
       c.faults.map((f) => "&instrument=" + encodeURIComponent(f)).join("");
     await browser.page("Page.navigate", { url: base + "index.html" + query });
     if (c.standin && process.env.VELDA_WEB_SCREENSHOT) {
@@ -104,6 +118,12 @@ async function main() {
       assert.fail("title \"" + title + "\", expected \"" + c.title + "\"; the page: " + page.slice(0, 2000));
     }
 
+    if (c.text) {
+      const text = await browser.eval("document.body.innerText");
+      assert(text.includes(c.text), "the page does not say \"" + c.text + "\": " + text.slice(0, 1000));
+      console.log(name + ": the page says \"" + c.text + "\", title \"" + title + "\"");
+      return;
+    }
     const boxes = await browser.eval("window.veldaBoxes || []");
     assert(boxes.length >= 5, "the four questions and the last box: " + JSON.stringify(boxes));
     const last = boxes[boxes.length - 1];
