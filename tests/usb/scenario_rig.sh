@@ -30,6 +30,12 @@ start_sim() {
   return "$rc"
 }
 
+# check_listed FILE NAME: NAME is in both the input and the output list that --list-ports wrote.
+check_listed() {
+  check "no input \"$2\"" grep -qx "  [0-9]*  $2" <(sed -n '/input devices/,/output devices/p' "$1")
+  check "no output \"$2\"" grep -qx "  [0-9]*  $2" <(sed -n '/output devices/,$p' "$1")
+}
+
 # check_sim_memory: velda-sim told to end; it must end well and leave the package in its memory.
 check_sim_memory() {
   kill -TERM "$SIM_PID"

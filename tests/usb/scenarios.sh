@@ -31,8 +31,7 @@ list_ports() {
   "$VELDA_INSTALLER" --list-ports --midi-api alsa >"$w/out.txt" 2>"$w/err.txt"
   INSTALLER_RC=$?
   check "--list-ports ended with $INSTALLER_RC" [ "$INSTALLER_RC" -eq 0 ]
-  check "no input \"$PORT\"" grep -qx "  [0-9]*  $PORT" <(sed -n '/input devices/,/output devices/p' "$w/out.txt")
-  check "no output \"$PORT\"" grep -qx "  [0-9]*  $PORT" <(sed -n '/output devices/,$p' "$w/out.txt")
+  check_listed "$w/out.txt" "$PORT"
 }
 
 # ---- SysEx of every size both ways between the installer's backend and the device's side, and a
